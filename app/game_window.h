@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/owned_string.h"
+#include "platform/platform.h"
+
+extern platform::Module* hInstance;
+extern platform::Window* hWnd;
+extern platform::DeviceContext* hDC;
+extern platform::GlContext* hRC;
+
+// True when the fullscreen style is in force; read by the teardown.
+extern bool fullscreen;
+
+inline constexpr int kWindowWidth = 1152;
+inline constexpr int kWindowHeight = 864;
+inline constexpr int kWindowBitsPerPixel = 32;
+
+// Opens the window with a current GL context and an initialised scene, asking
+// the two computer-control questions on the way. On failure it has told the
+// user, torn down what it built, and returns false.
+bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool fullscreenWish);
+
+// Releases whatever exists of the display mode, GL context, device context,
+// window and window class, in that order; each at most once.
+void CloseGameWindow();

@@ -1,0 +1,51 @@
+#include "app/window_events.h"
+
+#include "platform/platform.h"
+#include "render/scene_setup.h"
+#include "world/world_values.h"
+
+bool windowActive = true;
+
+namespace {
+
+std::uint32_t LowWord(std::uintptr_t value) { return static_cast<std::uint32_t>(value & 0xFFFF); }
+std::uint32_t HighWord(std::uintptr_t value) { return static_cast<std::uint32_t>((value >> 16) & 0xFFFF); }
+
+}  // namespace
+
+std::intptr_t WindowProc(platform::Window* window, std::uint32_t message, std::uintptr_t wParam,
+                         std::intptr_t lParam) {
+    switch (message) {
+        case platform::kWmSize: {
+            const auto size = static_cast<std::uintptr_t>(lParam);
+            ResizeScene(static_cast<int>(LowWord(size)), static_cast<int>(HighWord(size)));
+            return 0;
+        }
+        case platform::kWmActivate:
+            // Only minimising stops the frames; losing the focus does not.
+            windowActive = HighWord(wParam) == 0;
+            return 0;
+        case platform::kWmClose:
+            platform::PostQuit(0);
+            return 0;
+        case platform::kWmKeyDown:
+            if (IsKeyIndex(wParam)) {
+                keys[wParam] = true;
+            }
+            return 0;
+        case platform::kWmKeyUp:
+            if (IsKeyIndex(wParam)) {
+                keys[wParam] = false;
+            }
+            return 0;
+        case platform::kWmSysCommand:
+            // Keep the screen saver and monitor power-off away while playing.
+            if (wParam == platform::kScScreenSave || wParam == platform::kScMonitorPower) {
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    return platform::DefaultWindowProc(window, message, wParam, lParam);
+}

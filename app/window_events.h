@@ -1,0 +1,4 @@
+#pragma once
+
+// False while the window is minimised: the main loop then runs no frames.
+extern bool windowActive;

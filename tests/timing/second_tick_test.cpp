@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+
+#include "platform/test/test_platform.h"
+#include "tests/support/game_reset.h"
+#include "timing/second_timer.h"
+#include "world/world_values.h"
+
+namespace {
+
+class SecondTick : public ::testing::Test {
+protected:
+    void SetUp() override { ResetGame(); }
+    static void Tick() { OnSecondTick(0, 0, 0, 0, 0); }
+};
+
+TEST_F(SecondTick, TakesAndResetsTheFrameCount) {
+    framesThisSecond.store(90);
+    Tick();
+    EXPECT_EQ(framesPerSecond.load(), 90);
+    EXPECT_EQ(framesThisSecond.load(), 0);
+    EXPECT_EQ(trailInterval.load(), 10);  // q = 10.159...
+    Tick();
+    EXPECT_EQ(framesPerSecond.load(), 0);
+    EXPECT_EQ(trailInterval.load(), 1);
+}
+
+TEST_F(SecondTick, SplashEndsAtTheFifthTick) {
+    for (int i = 0; i < 4; ++i) {
+        Tick();
+    }
+    EXPECT_TRUE(splashActive.load());
+    Tick();
+    EXPECT_FALSE(splashActive.load());
+    EXPECT_EQ(secondsElapsed, 5);
+}
+
+TEST_F(SecondTick, SecondsStopAtFiveThousand) {
+    for (int i = 0; i < 5003; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(secondsElapsed, 5000);
+    EXPECT_FALSE(splashActive.load());
+}
+
+TEST(TrailInterval, FollowsTheFrameRateAndTheHorizontalSpeed) {
+    const double dx = Velocity(0.7, 50).Dx();
+    EXPECT_EQ(TrailIntervalFor(90, dx, 6.3), 10);
+    EXPECT_EQ(TrailIntervalFor(90, -dx, 6.3), 10);  // leftwards alike
+    EXPECT_EQ(TrailIntervalFor(0, dx, 6.3), 1);
+    EXPECT_EQ(TrailIntervalFor(90, 0.0, 6.3), 1);
+    EXPECT_EQ(TrailIntervalFor(0, 0.0, 6.3), 1);
+    EXPECT_EQ(TrailIntervalFor(1000, dx, 6.3), 112);
+}
+
+TEST(TrailInterval, TruncatesNegatesAndKeepsAtLeastOne) {
+    // q = 0.2 / (dx * 6.3 / (f * 1.6)); with f = 1 and dx chosen so q is exact.
+    auto dxFor = [](double q) { return 0.2 / q * 1.6 / 6.3; };
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(0.7), 6.3), 1);
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(1.99), 6.3), 1);
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(2.01), 6.3), 2);
+    EXPECT_EQ(TrailIntervalFor(8, 1.0, 1.6), 1);  // exactly 1.6
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(-3.5), 6.3), 3);
+}
+
+TEST(TrailInterval, QuotientBeyondThirtyTwoBitsStoresTheLargestValue) {
+    EXPECT_EQ(TrailIntervalFor(5000, 1e-12, 6.3), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(TrailIntervalFor(5000, -1e-300, 6.3), std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(StartSecondTimer, AsksForTheFinestPeriodAndAOneSecondPeriodicEvent) {
+    ResetGame();
+    platform::TimerCaps caps;
+    std::uint32_t id = 0;
+    ASSERT_TRUE(StartSecondTimer(&caps, &id));
+    EXPECT_EQ(id, 7u);
+    EXPECT_EQ(testplatform::Get().calls,
+              (std::vector<std::string>{"TimeGetDevCaps(8)", "TimeBeginPeriod(1)", "TimeSetEvent(1000,1,1)"}));
+}
+
+TEST(StartSecondTimer, EachFailingStepStopsIt) {
+    for (const char* step : {"TimeGetDevCaps", "TimeBeginPeriod", "TimeSetEvent"}) {
+        ResetGame();
+        testplatform::Get().failing.insert(step);
+        platform::TimerCaps caps;
+        std::uint32_t id = 0;
+        EXPECT_FALSE(StartSecondTimer(&caps, &id)) << step;
+        EXPECT_EQ(id, 0u);
+    }
+    ResetGame();
+    testplatform::Get().failing.insert("TimeGetDevCaps");
+    platform::TimerCaps caps;
+    std::uint32_t id = 0;
+    StartSecondTimer(&caps, &id);
+    EXPECT_EQ(testplatform::Get().calls, std::vector<std::string>{"TimeGetDevCaps(8)"});
+}
+
+TEST(SecondTickThreads, RealTimerThreadTicksWhileFramesRun) {
+    ResetGame();
+    testplatform::Get().realTimerPeriodMs = 1;
+    platform::TimerCaps caps;
+    std::uint32_t id = 0;
+    ASSERT_TRUE(StartSecondTimer(&caps, &id));
+    long counted = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    // Frames keep counting while ticks take the count away on the other
+    // thread; the fifth tick ends the splash.
+    while (splashActive.load() && std::chrono::steady_clock::now() < deadline) {
+        framesThisSecond.fetch_add(1);
+        ballVelocity.SetCartesian(-ballVelocity.Dx(), ballVelocity.Dy());
+        ++counted;
+    }
+    platform::TimeKillEvent(id);
+    EXPECT_FALSE(splashActive.load());
+    EXPECT_GT(counted, 0);
+    EXPECT_GE(trailInterval.load(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/test/test_platform.h"
+#include "tests/support/game_reset.h"
+#include "tests/support/headless_match.h"
+#include "timing/second_timer.h"
+#include "world/world_values.h"
+
+namespace {
+
+bool Finite(const Box& box) {
+    return std::isfinite(box.min.x) && std::isfinite(box.min.y) && std::isfinite(box.max.x) &&
+           std::isfinite(box.max.y);
+}
+
+// Invariants a whole match must hold after every frame.
+struct MatchWatch {
+    std::int64_t frames = 0;
+    std::int64_t misses = 0;
+    std::int32_t lastTotal = 0;
+    // How far outside the court the ball got, in frames of travel at the
+    // speed it had when the frame began.
+    double worstOutsideInFrames = 0.0;
+    double speedBefore = 0.7;
+    bool finite = true;
+    bool paddlesInside = true;
+    bool barsSum = true;
+
+    void Check() {
+        ++frames;
+        finite = finite && Finite(ball) && Finite(leftPaddle) && Finite(rightPaddle) &&
+                 std::isfinite(ballVelocity.Dx()) && std::isfinite(ballVelocity.Dy()) &&
+                 std::isfinite(leftBarLength) && std::isfinite(leftGoalColor.r);
+        for (const Box* paddle : {&leftPaddle, &rightPaddle}) {
+            paddlesInside = paddlesInside && paddle->MinCorner().y >= court.MinCorner().y - 1e-9 &&
+                            paddle->MaxCorner().y <= court.MaxCorner().y + 1e-9;
+        }
+        barsSum = barsSum && std::fabs(leftBarLength + rightBarLength - 6.4f) < 1e-5f;
+        const std::int32_t total = leftScore + rightScore;
+        misses += total - lastTotal;
+        lastTotal = total;
+        const double outside = std::fmax(
+            std::fmax(court.MinCorner().x - ball.MinCorner().x, ball.MaxCorner().x - court.MaxCorner().x),
+            std::fmax(court.MinCorner().y - ball.MinCorner().y, ball.MaxCorner().y - court.MaxCorner().y));
+        const double travel = speedBefore * court.Width() / (90 * 1.6);
+        worstOutsideInFrames = std::fmax(worstOutsideInFrames, outside / travel);
+        speedBefore = ballVelocity.Speed();
+    }
+};
+
+TEST(HeadlessMatch, AnHourAtNinetyFramesHoldsItsInvariants) {
+    ResetGame();
+    std::srand(12345);
+    MatchWatch watch;
+    std::size_t missSounds = 0;
+    std::size_t soundsBefore = 0;
+    PlayHeadlessMatch(90, 3600, [&] {
+        watch.Check();
+        const std::size_t sounds = testplatform::Get().soundCount;
+        if (sounds != soundsBefore && testplatform::LastSound() == "miss.wav") {
+            ++missSounds;
+        }
+        soundsBefore = sounds;
+    });
+    EXPECT_EQ(watch.frames, 90 * 3600);
+    EXPECT_TRUE(watch.finite);
+    EXPECT_TRUE(watch.paddlesInside);
+    EXPECT_TRUE(watch.barsSum);
+    EXPECT_EQ(watch.misses, leftScore + rightScore);
+    EXPECT_GT(leftScore + rightScore, 0) << "computer players never miss? suspicious";
+    EXPECT_GT(missSounds, 0u);
+    // A ball crosses a line by at most one frame's travel before it is turned
+    // back; only at a corner (a miss whose new direction points at the wall
+    // it also crossed) can it go one more frame out before the wall turns it.
+    EXPECT_LE(watch.worstOutsideInFrames, 2.0);
+    EXPECT_FALSE(splashActive.load());
+    EXPECT_EQ(secondsElapsed, 3600);
+    EXPECT_EQ(framesPerSecond.load(), 90);
+}
+
+TEST(HeadlessMatch, SplashHoldsForFourTicksThenPlayBegins) {
+    ResetGame();
+    PlayHeadlessMatch(30, 4);
+    EXPECT_TRUE(splashActive.load());
+    EXPECT_EQ(ball.MinCorner().x, 0.0);
+    PlayHeadlessMatch(30, 1);
+    EXPECT_FALSE(splashActive.load());
+    PlayHeadlessMatch(30, 1);
+    EXPECT_NE(ball.MinCorner().x, 0.0);
+}
+
+}  // namespace

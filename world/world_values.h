@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "world/geometry.h"
+
+struct Color3 {
+    float r;
+    float g;
+    float b;
+};
+
+inline constexpr int kTrailLength = 10;
+inline constexpr int kKeyCount = 256;
+
+// Virtual-key codes of the keys the game reads.
+inline constexpr int kKeyW = 0x57;
+inline constexpr int kKeyS = 0x53;
+inline constexpr int kKeyUp = 0x26;
+inline constexpr int kKeyDown = 0x28;
+inline constexpr int kKeyEscape = 0x1B;
+
+inline constexpr Color3 goalRestColor{0.0f, 0.64f, 1.0f};
+inline constexpr Color3 leftGoalFlashColor{1.0f, 1.0f, 1.0f};
+inline constexpr Color3 rightGoalFlashColor{0.0f, 0.08f, 0.52f};
+
+extern Box court;
+extern Velocity ballVelocity;
+extern Box ball;
+extern Box trail[kTrailLength];
+extern Box leftPaddle;
+extern Box rightPaddle;
+
+extern std::int32_t leftScore;
+extern std::int32_t rightScore;
+extern float leftBarLength;
+extern float rightBarLength;
+extern Color3 leftGoalColor;
+extern Color3 rightGoalColor;
+
+// Cleared once by the second timer's thread.
+extern std::atomic<bool> splashActive;
+extern bool leftComputer;
+extern bool rightComputer;
+extern std::int32_t framesSinceTrail;
+
+// Indexed by virtual-key code; written by the window procedure and the
+// computer players, read by the main loop and the paddle control.
+extern bool keys[kKeyCount];
+
+// True when code is a valid index into keys: anything from outside the
+// program (a key message) is checked with this first.
+constexpr bool IsKeyIndex(std::uintptr_t code) { return code < static_cast<std::uintptr_t>(kKeyCount); }
