@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <limits>
 
 #include "platform/test/test_platform.h"
 #include "tests/support/game_reset.h"
 #include "timing/second_timer.h"
+#include "world/frame_step.h"
 #include "world/world_values.h"
 
 namespace {
@@ -99,23 +101,25 @@ TEST(StartSecondTimer, EachFailingStepStopsIt) {
 
 TEST(SecondTickThreads, RealTimerThreadTicksWhileFramesRun) {
     ResetGame();
+    leftComputer = true;
+    rightComputer = true;
+    // Ticks every millisecond on their own thread, started by the first frame.
     testplatform::Get().realTimerPeriodMs = 1;
-    platform::TimerCaps caps;
-    std::uint32_t id = 0;
-    ASSERT_TRUE(StartSecondTimer(&caps, &id));
-    long counted = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    // Frames keep counting while ticks take the count away on the other
-    // thread; the fifth tick ends the splash.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (splashActive.load() && std::chrono::steady_clock::now() < deadline) {
-        framesThisSecond.fetch_add(1);
-        ballVelocity.SetCartesian(-ballVelocity.Dx(), ballVelocity.Dy());
-        ++counted;
+        RunFrame();
     }
-    platform::TimeKillEvent(id);
+    // Thousands of play frames with ticks still arriving.
+    for (int frame = 0; frame < 20000; ++frame) {
+        RunFrame();
+    }
+    platform::TimeKillEvent(timerId);  // joins the timer thread
     EXPECT_FALSE(splashActive.load());
-    EXPECT_GT(counted, 0);
+    EXPECT_GE(secondsElapsed, 5);
     EXPECT_GE(trailInterval.load(), 1);
+    EXPECT_GE(framesPerSecond.load(), 0);
+    EXPECT_TRUE(std::isfinite(ball.MinCorner().x) && std::isfinite(ball.MinCorner().y));
+    EXPECT_NE(ball.MinCorner().x, 0.0);  // play began once the splash ended
 }
 
 }  // namespace
