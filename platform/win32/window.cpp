@@ -1,0 +1,175 @@
+// Message boxes, the window class, display mode, window, GL context and the
+// message queue: straight Win32, GDI and WGL calls.
+#include <cstddef>
+#include <cstring>
+
+#include "platform/win32/handles.h"
+
+namespace platform {
+namespace {
+
+constexpr const char* kClassName = "OpenGL";
+
+LRESULT CALLBACK WindowProcTrampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return WindowProc(win32::FromHandle(window), message, wParam, lParam);
+}
+
+// The full record of the message PeekNextMessage took last, so that
+// DispatchToWindow hands the system the time and cursor position too.
+MSG lastTaken{};
+
+PIXELFORMATDESCRIPTOR GlPixelFormat(int colorBits, int depthBits) {
+    static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
+    PIXELFORMATDESCRIPTOR pfd;
+    std::memset(&pfd, 0, sizeof pfd);
+    pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = static_cast<BYTE>(colorBits);
+    pfd.cDepthBits = static_cast<BYTE>(depthBits);
+    pfd.cStencilBits = 0;
+    pfd.cAuxBuffers = 0;
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    // Every colour, shift, alpha and accumulation count, bReserved and the
+    // three masks stay 0.
+    return pfd;
+}
+
+}  // namespace
+
+int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
+    return MessageBoxA(nullptr, text, caption, style);
+}
+
+Module* GetOwnModule() { return win32::FromHandle(GetModuleHandleA(nullptr)); }
+
+bool RegisterWindowClass(Module* module) {
+    WNDCLASSA windowClass;
+    std::memset(&windowClass, 0, sizeof windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = WindowProcTrampoline;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = win32::ToHandle(module);
+    windowClass.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = nullptr;
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+bool UnregisterWindowClass(Module* module) {
+    return UnregisterClassA(kClassName, win32::ToHandle(module)) != 0;
+}
+
+bool ChangeDisplayMode(int width, int height, int bitsPerPixel) {
+    // 148 bytes is the record up to dmReserved2, without the two panning
+    // fields of later headers (sizeof is 156 here). Every field set below lies
+    // within it, and the system reads no further than dmSize says.
+    constexpr WORD kDevModeSize = 148;
+    static_assert(offsetof(DEVMODEA, dmPanningWidth) == kDevModeSize);
+    static_assert(offsetof(DEVMODEA, dmPelsHeight) + sizeof(DWORD) <= kDevModeSize);
+
+    DEVMODEA mode;
+    std::memset(&mode, 0, sizeof mode);
+    mode.dmSize = kDevModeSize;
+    mode.dmPelsWidth = static_cast<DWORD>(width);
+    mode.dmPelsHeight = static_cast<DWORD>(height);
+    mode.dmBitsPerPel = static_cast<DWORD>(bitsPerPixel);
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+}
+
+void RestoreDisplayMode() { ChangeDisplaySettingsA(nullptr, 0); }
+
+void ShowMouseCursor(bool show) { ShowCursor(show ? TRUE : FALSE); }
+
+Window* CreateGameWindow(Module* module, const char* title, int clientWidth, int clientHeight,
+                         WindowStyle style) {
+    DWORD windowStyle = WS_POPUP;
+    DWORD extendedStyle = WS_EX_APPWINDOW;
+    if (style == WindowStyle::Overlapped) {
+        windowStyle = WS_OVERLAPPEDWINDOW;
+        extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+    }
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, windowStyle, FALSE, extendedStyle);
+    HWND window = CreateWindowExA(extendedStyle, kClassName, title,
+                                  windowStyle | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                  nullptr, win32::ToHandle(module), nullptr);
+    return win32::FromHandle(window);
+}
+
+bool DestroyGameWindow(Window* window) { return DestroyWindow(win32::ToHandle(window)) != 0; }
+
+void ShowGameWindow(Window* window) {
+    HWND handle = win32::ToHandle(window);
+    ShowWindow(handle, SW_SHOW);
+    SetForegroundWindow(handle);
+    SetFocus(handle);
+}
+
+DeviceContext* GetDeviceContext(Window* window) { return win32::FromHandle(GetDC(win32::ToHandle(window))); }
+
+bool ReleaseDeviceContext(Window* window, DeviceContext* dc) {
+    return ReleaseDC(win32::ToHandle(window), win32::ToHandle(dc)) != 0;
+}
+
+int ChooseGlPixelFormat(DeviceContext* dc, int colorBits, int depthBits) {
+    const PIXELFORMATDESCRIPTOR pfd = GlPixelFormat(colorBits, depthBits);
+    return ChoosePixelFormat(win32::ToHandle(dc), &pfd);
+}
+
+bool SetGlPixelFormat(DeviceContext* dc, int format, int colorBits, int depthBits) {
+    const PIXELFORMATDESCRIPTOR pfd = GlPixelFormat(colorBits, depthBits);
+    return SetPixelFormat(win32::ToHandle(dc), format, &pfd) != FALSE;
+}
+
+GlContext* CreateGlContext(DeviceContext* dc) { return win32::FromHandle(wglCreateContext(win32::ToHandle(dc))); }
+
+bool MakeGlContextCurrent(DeviceContext* dc, GlContext* context) {
+    return wglMakeCurrent(win32::ToHandle(dc), win32::ToHandle(context)) != FALSE;
+}
+
+bool DeleteGlContext(GlContext* context) { return wglDeleteContext(win32::ToHandle(context)) != FALSE; }
+
+void SwapWindowBuffers(DeviceContext* dc) { SwapBuffers(win32::ToHandle(dc)); }
+
+bool PeekNextMessage(Message* message) {
+    MSG taken;
+    if (!PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE)) {
+        return false;
+    }
+    lastTaken = taken;
+    message->window = win32::FromHandle(taken.hwnd);
+    message->message = taken.message;
+    message->wParam = taken.wParam;
+    message->lParam = taken.lParam;
+    return true;
+}
+
+void DispatchToWindow(const Message& message) {
+    MSG msg = lastTaken;
+    if (msg.hwnd != win32::ToHandle(message.window) || msg.message != message.message ||
+        msg.wParam != message.wParam || msg.lParam != message.lParam) {
+        msg = MSG{};
+        msg.hwnd = win32::ToHandle(message.window);
+        msg.message = message.message;
+        msg.wParam = message.wParam;
+        msg.lParam = message.lParam;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+void PostQuit(int exitCode) { PostQuitMessage(exitCode); }
+
+std::intptr_t DefaultWindowProc(Window* window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
+    return DefWindowProcA(win32::ToHandle(window), message, wParam, lParam);
+}
+
+}  // namespace platform

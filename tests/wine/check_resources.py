@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""Checks the resources and imports of the built Zarvo.exe.
+
+Usage: check_resources.py ZARVO_EXE RESOURCES_FOLDER OBJDUMP
+
+Reads the PE resource section itself (no third-party tools) and the import
+table through mingw's objdump.
+"""
+import struct
+import subprocess
+import sys
+import unittest
+
+RT_BITMAP, RT_ICON, RT_GROUP_ICON = 2, 3, 14
+LANG_EN_US = 1033
+
+# id: (file, width, height, resource bytes, pixels per metre)
+BITMAPS = {
+    114: ("ball.bmp", 32, 32, 3114, 2834),
+    115: ("title.bmp", 512, 512, 786474, 2834),
+    116: ("exit_hint.bmp", 128, 128, 49194, 11808),
+    117: ("left_keys.bmp", 128, 128, 49194, 11808),
+    118: ("paddle.bmp", 20, 76, 4602, 2834),
+    119: ("right_keys.bmp", 128, 128, 49194, 11808),
+    120: ("white.bmp", 64, 64, 12330, 2834),
+}
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "opengl32.dll", "glu32.dll",
+               "winmm.dll", "msvcrt.dll"}
+
+
+class PeFile:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("not a PE file")
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        optional = pe + 24
+        self.magic = struct.unpack_from("<H", data, optional)[0]
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directories = optional + (112 if self.magic == 0x20B else 96)
+        self.resource_rva, self.resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
+        self.sections = []
+        table = optional + optional_size
+        for i in range(sections):
+            name, vsize, vaddr, raw_size, raw_ptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((name.rstrip(b"\0").decode(), vaddr, max(vsize, raw_size), raw_ptr))
+
+    def offset(self, rva):
+        for _, vaddr, size, raw_ptr in self.sections:
+            if vaddr <= rva < vaddr + size:
+                return raw_ptr + rva - vaddr
+        raise ValueError(f"RVA {rva:#x} lies in no section")
+
+    def resources(self):
+        """{type: {id or name: {language: bytes}}} in directory order."""
+        base = self.offset(self.resource_rva)
+
+        def directory(offset):
+            named, ids = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + ids):
+                key, target = struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+                if key & 0x80000000:
+                    at = base + (key & 0x7FFFFFFF)
+                    length = struct.unpack_from("<H", self.data, at)[0]
+                    key = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+                yield key, target
+
+        def leaf(target):
+            rva, size = struct.unpack_from("<II", self.data, base + target)
+            start = self.offset(rva)
+            return self.data[start:start + size]
+
+        tree = {}
+        for rtype, types_target in directory(0):
+            assert types_target & 0x80000000, "type entry must be a directory"
+            names = tree.setdefault(rtype, {})
+            for rname, names_target in directory(types_target & 0x7FFFFFFF):
+                assert names_target & 0x80000000, "name entry must be a directory"
+                languages = names.setdefault(rname, {})
+                for language, data_target in directory(names_target & 0x7FFFFFFF):
+                    assert not data_target & 0x80000000, "language entry must hold data"
+                    languages[language] = leaf(data_target)
+        return tree
+
+
+class ZarvoExe(unittest.TestCase):
+    exe = resources_folder = objdump = None
+
+    @classmethod
+    def setUpClass(cls):
+        with open(cls.exe, "rb") as f:
+            cls.pe = PeFile(f.read())
+        cls.tree = cls.pe.resources()
+
+    def only_language(self, languages):
+        self.assertEqual(list(languages), [LANG_EN_US])
+        return languages[LANG_EN_US]
+
+
+class Program(ZarvoExe):
+    def test_is_a_64_bit_gui_program(self):
+        self.assertEqual(self.pe.machine, 0x8664)
+        self.assertEqual(self.pe.magic, 0x20B)
+        self.assertEqual(self.pe.subsystem, 2, "IMAGE_SUBSYSTEM_WINDOWS_GUI")
+
+    def test_imports_only_system_dlls(self):
+        dump = subprocess.run([self.objdump, "-p", self.exe], check=True, capture_output=True,
+                              text=True).stdout
+        dlls = {line.split("DLL Name:")[1].strip().lower() for line in dump.splitlines()
+                if "DLL Name:" in line}
+        self.assertTrue(dlls, "no import table found")
+        self.assertLessEqual(dlls, SYSTEM_DLLS, f"unexpected DLLs: {sorted(dlls - SYSTEM_DLLS)}")
+        self.assertLessEqual({"user32.dll", "gdi32.dll", "opengl32.dll", "glu32.dll", "winmm.dll"}, dlls)
+
+    def test_holds_only_bitmaps_and_the_icon(self):
+        self.assertEqual(set(self.tree), {RT_BITMAP, RT_ICON, RT_GROUP_ICON})
+
+
+class Bitmaps(ZarvoExe):
+    def test_ids_are_114_to_120(self):
+        self.assertEqual(sorted(self.tree[RT_BITMAP]), list(range(114, 121)))
+
+    def test_each_is_a_packed_24_bit_dib_of_its_size(self):
+        for rid, (name, width, height, size, ppm) in BITMAPS.items():
+            with self.subTest(id=rid, file=name):
+                data = self.only_language(self.tree[RT_BITMAP][rid])
+                self.assertEqual(len(data), size)
+                header = struct.unpack_from("<IiiHHIIiiII", data, 0)
+                self.assertEqual(header, (40, width, height, 1, 24, 0, 0, ppm, ppm, 0, 0))
+                row = (width * 3 + 3) // 4 * 4
+                self.assertEqual(size, 40 + row * height + 2)
+
+    def test_each_holds_its_file_without_the_file_header(self):
+        for rid, (name, *_rest) in BITMAPS.items():
+            with self.subTest(id=rid, file=name):
+                with open(f"{self.resources_folder}/{name}", "rb") as f:
+                    file_bytes = f.read()
+                self.assertEqual(file_bytes[:2], b"BM")
+                self.assertEqual(self.only_language(self.tree[RT_BITMAP][rid]), file_bytes[14:])
+
+    def test_white_picture_is_all_white(self):
+        data = self.only_language(self.tree[RT_BITMAP][120])
+        self.assertEqual(data[40:40 + 64 * 64 * 3], b"\xff" * (64 * 64 * 3))
+
+
+class Icon(ZarvoExe):
+    def group(self):
+        groups = self.tree[RT_GROUP_ICON]
+        self.assertEqual(len(groups), 1, "one icon group")
+        first = next(iter(groups))
+        return self.only_language(groups[first])
+
+    def entries(self):
+        data = self.group()
+        reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+        self.assertEqual((reserved, kind), (0, 1))
+        self.assertEqual(len(data), 6 + 14 * count)
+        return [struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i) for i in range(count)]
+
+    def test_group_has_16_32_48_at_8_and_32_bits(self):
+        sizes = sorted((e[0], e[5]) for e in self.entries())
+        self.assertEqual(sizes, [(16, 8), (16, 32), (32, 8), (32, 32), (48, 8), (48, 32)])
+
+    def test_each_image_is_the_dib_the_group_names(self):
+        icons = self.tree[RT_ICON]
+        for width, height, _colors, _, planes, bits, size, rid in self.entries():
+            with self.subTest(size=width, bits=bits):
+                self.assertEqual((width, height, planes), (width, width, 1))
+                image = self.only_language(icons[rid])
+                self.assertEqual(len(image), size)
+                header = struct.unpack_from("<IiiHH", image, 0)
+                self.assertEqual(header, (40, width, 2 * width, 1, bits))
+
+    def test_group_matches_the_icon_file(self):
+        with open(f"{self.resources_folder}/zarvo.ico", "rb") as f:
+            ico = f.read()
+        _, _, count = struct.unpack_from("<HHH", ico, 0)
+        icons = self.tree[RT_ICON]
+        images = []
+        for i in range(count):
+            *_, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
+            images.append(ico[offset:offset + size])
+        self.assertEqual([self.only_language(icons[e[7]]) for e in self.entries()], images)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    ZarvoExe.exe, ZarvoExe.resources_folder, ZarvoExe.objdump = sys.argv[1:4]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
