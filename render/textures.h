@@ -1,0 +1,24 @@
+#pragma once
+
+#include "render/gl_api.h"
+
+inline constexpr int kTextureCount = 7;
+
+// Resource id of the picture in each slot of textures.
+inline constexpr int kTextureIds[kTextureCount] = {120, 114, 118, 115, 116, 117, 119};
+
+inline constexpr int kWhiteSlot = 0;
+inline constexpr int kBallSlot = 1;
+inline constexpr int kPaddleSlot = 2;
+inline constexpr int kTitleSlot = 3;
+inline constexpr int kExitHintSlot = 4;
+inline constexpr int kLeftKeysSlot = 5;
+inline constexpr int kRightKeysSlot = 6;
+
+// Never deleted: the names end with the rendering context.
+extern GLuint textures[kTextureCount];
+
+// Generates the seven names and uploads each picture as a mipmapped texture.
+// A picture that fails to load leaves its slot without an image, so quads
+// drawn with it show the current colour; the other slots still load.
+void LoadTextures();

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "render/gl_api.h"
+#include "render/scene.h"
+#include "render/scene_setup.h"
+#include "render/textures.h"
+#include "tests/render/scene_fixture.h"
+
+namespace {
+
+TEST_F(SceneTest, ViewShowsTheScenePlaneSixUnitsAwayAt45DegreesAnd4To3) {
+    BeginFrame();
+    GLdouble model[16];
+    GLdouble projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 0);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[2], 1152);
+    EXPECT_EQ(viewport[3], 864);
+
+    const std::pair<double, double> points[] = {{0.0, 0.0}, {-3.2, -2.41}, {3.2, 2.41}, {1.7, -1.7}, {-2.4, 0.8}};
+    for (const auto& [x, y] : points) {
+        GLdouble wx = 0;
+        GLdouble wy = 0;
+        GLdouble wz = 0;
+        ASSERT_EQ(gluProject(x, y, 0.0, model, projection, viewport, &wx, &wy, &wz), GL_TRUE);
+        EXPECT_NEAR(wx, ScreenX(x), 1e-3) << x << ", " << y;
+        EXPECT_NEAR(wy, ScreenY(y), 1e-3) << x << ", " << y;
+    }
+    // The outermost elements lie just inside the frame.
+    EXPECT_GT(ScreenX(-3.2), 15.0);
+    EXPECT_LT(ScreenY(2.41), 864.0 - 10.0);
+}
+
+TEST_F(SceneTest, ResizeTakesHeightZeroAsOneAndLeavesTheModelviewCurrent) {
+    ResizeScene(640, 0);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 1);
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    const double f = 1.0 / std::tan(22.5 * 3.14159265358979323846 / 180.0);
+    EXPECT_NEAR(projection[5], f, 1e-6);
+    EXPECT_NEAR(projection[0], f / 640.0, 1e-9);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+}
+
+TEST_F(SceneTest, RenderStateAddsTintedTexelsWithoutDepthTest) {
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    GLint value = 0;
+    glGetIntegerv(GL_BLEND_SRC, &value);
+    EXPECT_EQ(value, GL_SRC_ALPHA);
+    glGetIntegerv(GL_BLEND_DST, &value);
+    EXPECT_EQ(value, GL_ONE);
+    glGetIntegerv(GL_SHADE_MODEL, &value);
+    EXPECT_EQ(value, GL_SMOOTH);
+    glGetIntegerv(GL_DEPTH_FUNC, &value);
+    EXPECT_EQ(value, GL_LEQUAL);
+    glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
+    EXPECT_EQ(value, GL_NICEST);
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
+    EXPECT_EQ(value, GL_MODULATE);
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_FLOAT_EQ(clear[0], 0.0f);
+    EXPECT_FLOAT_EQ(clear[1], 0.0f);
+    EXPECT_FLOAT_EQ(clear[2], 0.0f);
+    EXPECT_FLOAT_EQ(clear[3], 0.5f);
+    GLdouble depth = 0;
+    glGetDoublev(GL_DEPTH_CLEAR_VALUE, &depth);
+    EXPECT_EQ(depth, 1.0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+bool IsPowerOfTwo(GLint n) { return n > 0 && (n & (n - 1)) == 0; }
+
+TEST_F(SceneTest, EverySlotHoldsItsPictureAsACompleteLinearlyFilteredMipmapChain) {
+    // Level-0 sizes by slot; 0 where GLU picks the power-of-two size itself.
+    const std::pair<GLint, GLint> sizes[kTextureCount] = {{64, 64},   {32, 32},   {0, 0},    {512, 512},
+                                                          {128, 128}, {128, 128}, {128, 128}};
+    for (int slot = 0; slot < kTextureCount; ++slot) {
+        SCOPED_TRACE("slot " + std::to_string(slot));
+        ASSERT_TRUE(glIsTexture(textures[slot]));
+        glBindTexture(GL_TEXTURE_2D, textures[slot]);
+        GLint filter = 0;
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filter);
+        EXPECT_EQ(filter, GL_LINEAR);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+        EXPECT_EQ(filter, GL_LINEAR_MIPMAP_LINEAR);
+
+        GLint width = 0;
+        GLint height = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        ASSERT_TRUE(IsPowerOfTwo(width) && IsPowerOfTwo(height)) << width << " x " << height;
+        if (sizes[slot].first != 0) {
+            EXPECT_EQ(width, sizes[slot].first);
+            EXPECT_EQ(height, sizes[slot].second);
+        } else {
+            EXPECT_LT(width, height);  // the upright paddle stays upright
+        }
+        int level = 0;
+        for (GLint w = width, h = height;; w = std::max(1, w / 2), h = std::max(1, h / 2)) {
+            GLint levelWidth = 0;
+            GLint levelHeight = 0;
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &levelWidth);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &levelHeight);
+            EXPECT_EQ(levelWidth, w) << "level " << level;
+            EXPECT_EQ(levelHeight, h) << "level " << level;
+            if (w == 1 && h == 1) {
+                break;
+            }
+            ++level;
+        }
+    }
+}
+
+}  // namespace
