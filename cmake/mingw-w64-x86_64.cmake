@@ -22,5 +22,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # Tests and test discovery run the .exe files under Wine, in one prefix kept in
 # the build folder.
 get_filename_component(ZARVO_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${ZARVO_SOURCE_ROOT}/tests/wine/wine-run.sh;--prefix=${CMAKE_BINARY_DIR}/wine-prefix")
+set(ZARVO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${ZARVO_SOURCE_ROOT}/tests/wine/wine-run.sh;--prefix=${ZARVO_WINE_PREFIX}")

@@ -9,7 +9,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=
 # zarvo_wine_prefix FOLDER: makes FOLDER the prefix and creates it once.
 # Concurrent callers wait for the one that creates it.
 zarvo_wine_prefix() {
-    local prefix=$1
+    local prefix
+    prefix=$(realpath -m "$1")
     export WINEPREFIX=$prefix
     mkdir -p "$(dirname "$prefix")"
     (
