@@ -8,14 +8,11 @@ platform::Window* hWnd = nullptr;
 platform::DeviceContext* hDC = nullptr;
 platform::GlContext* hRC = nullptr;
 bool fullscreen = true;
+bool windowClassRegistered = false;
 
 namespace {
 
 constexpr int kDepthBits = 16;
-
-// The class is unregistered at most once, like every other handle: a second
-// teardown must not report a failure for a class that is already gone.
-bool classRegistered = false;
 
 void ShowOpeningError(const char* text) {
     platform::ShowMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning);
@@ -47,7 +44,7 @@ bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool ful
         ShowOpeningError("Failed to register the window class.");
         return false;
     }
-    classRegistered = true;
+    windowClassRegistered = true;
 
     if (AskYes("Is the left paddle computer controlled?", "Left AI", 0)) {
         leftComputer = true;
@@ -133,8 +130,10 @@ void CloseGameWindow() {
         }
         hWnd = nullptr;
     }
-    if (classRegistered) {
-        classRegistered = false;
+    // The class is unregistered at most once, like every other handle: a
+    // second teardown must not report a failure for a class that is gone.
+    if (windowClassRegistered) {
+        windowClassRegistered = false;
         if (!platform::UnregisterWindowClass(hInstance)) {
             ShowShutdownError("Unable to unregister class.");
             hInstance = nullptr;

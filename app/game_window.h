@@ -11,6 +11,10 @@ extern platform::GlContext* hRC;
 // True when the fullscreen style is in force; read by the teardown.
 extern bool fullscreen;
 
+// True from a successful registration of the window class until the one
+// attempt to unregister it.
+extern bool windowClassRegistered;
+
 inline constexpr int kWindowWidth = 1152;
 inline constexpr int kWindowHeight = 864;
 inline constexpr int kWindowBitsPerPixel = 32;

@@ -91,6 +91,9 @@ inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQuit = 0x0012;
 inline constexpr std::uint32_t kWmKeyDown = 0x0100;
 inline constexpr std::uint32_t kWmKeyUp = 0x0101;
+// Keys pressed with Alt held, Alt itself and F10; the game leaves them alone.
+inline constexpr std::uint32_t kWmSysKeyDown = 0x0104;
+inline constexpr std::uint32_t kWmSysKeyUp = 0x0105;
 inline constexpr std::uint32_t kWmSysCommand = 0x0112;
 inline constexpr std::uintptr_t kScScreenSave = 0xF140;
 inline constexpr std::uintptr_t kScMonitorPower = 0xF170;

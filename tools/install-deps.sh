@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev
+  zlib1g-dev
   xvfb xdotool x11-utils imagemagick
 )
 

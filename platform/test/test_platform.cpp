@@ -56,7 +56,12 @@ TimerThread timerThread;
 
 bool Fails(const char* name) { return state.failing.count(name) != 0; }
 
-void Record(std::string call) { state.calls.push_back(std::move(call)); }
+void Record(std::string call) {
+    state.calls.push_back(std::move(call));
+    if (state.onCall) {
+        state.onCall(state.calls.back());
+    }
+}
 
 }  // namespace
 
@@ -209,6 +214,10 @@ void SwapWindowBuffers(DeviceContext*) {
 
 bool PeekNextMessage(Message* message) {
     if (state.queue.empty()) {
+        state.emptyPolls += 1;
+        if (state.onEmptyQueue) {
+            state.onEmptyQueue(state.emptyPolls);
+        }
         return false;
     }
     *message = state.queue.front();
@@ -227,7 +236,7 @@ void PostQuit(int exitCode) {
 
 std::intptr_t DefaultWindowProc(Window*, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
     Record("DefaultWindowProc(" + std::to_string(message) + "," + std::to_string(wParam) + ")");
-    return 0;
+    return state.defaultWindowProcResult;
 }
 
 std::uint32_t TimeGetDevCaps(TimerCaps* caps, std::uint32_t size) {

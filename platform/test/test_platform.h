@@ -35,6 +35,13 @@ struct State {
     std::deque<platform::Message> queue;
     // Called on every buffer swap with the number of swaps so far.
     std::function<void(int)> onSwap;
+    // Called when PeekNextMessage finds the queue empty, with the number of
+    // such polls so far: lets a test post messages to a loop that runs no frames.
+    std::function<void(int)> onEmptyQueue;
+    // Called with every call as it is recorded, before the call returns.
+    std::function<void(const std::string&)> onCall;
+    // What DefaultWindowProc returns.
+    std::intptr_t defaultWindowProcResult = 0;
     // When above 0, TimeSetEvent starts a real thread calling the callback
     // every this many milliseconds instead of the requested delay.
     int realTimerPeriodMs = 0;
@@ -45,6 +52,7 @@ struct State {
     std::array<const char*, 64> recentSounds{};
     std::size_t soundCount = 0;
     int swaps = 0;
+    int emptyPolls = 0;
     bool displayModeChanged = false;
     bool cursorShown = true;
     platform::TimerCallback timerCallback = nullptr;

@@ -1,0 +1,85 @@
+// Message boxes on SDL: the Win32 button sets in their Windows order (Yes,
+// No, Cancel from left to right), Return picks the default button, Escape
+// picks Cancel, or No where there is no Cancel.
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+struct ButtonSet {
+    SDL_MessageBoxButtonData buttons[3];
+    int count = 0;
+    int escapeId = kIdOk;
+};
+
+ButtonSet ButtonsFor(std::uint32_t style) {
+    ButtonSet set{};
+    const std::uint32_t kind = style & kMbButtonsMask;
+    if (kind == kMbYesNo || kind == kMbYesNoCancel) {
+        set.buttons[set.count++] = {0, kIdYes, "Yes"};
+        set.buttons[set.count++] = {0, kIdNo, "No"};
+        set.escapeId = kIdNo;
+        if (kind == kMbYesNoCancel) {
+            set.buttons[set.count++] = {0, kIdCancel, "Cancel"};
+            set.escapeId = kIdCancel;
+        }
+    } else {
+        // Every other button set is shown as the one the game uses: OK.
+        set.buttons[set.count++] = {0, kIdOk, "OK"};
+    }
+    return set;
+}
+
+int DefaultButton(const ButtonSet& set, std::uint32_t style) {
+    const int index = (style & kMbDefButtonMask) == kMbDefButton2 && set.count > 1 ? 1 : 0;
+    return set.buttons[index].buttonid;
+}
+
+Uint32 IconFlags(std::uint32_t style) {
+    switch (style & kMbIconMask) {
+        case kMbIconWarning:
+            return SDL_MESSAGEBOX_WARNING;
+        case kMbIconInformation:
+        case kMbIconQuestion:  // SDL has no question icon
+            return SDL_MESSAGEBOX_INFORMATION;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
+    ButtonSet set = ButtonsFor(style);
+    const int defaultId = DefaultButton(set, style);
+    for (int i = 0; i < set.count; ++i) {
+        if (set.buttons[i].buttonid == defaultId) {
+            set.buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+        }
+        if (set.buttons[i].buttonid == set.escapeId) {
+            set.buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        }
+    }
+
+    const SDL_MessageBoxData data{IconFlags(style) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                                  nullptr,
+                                  caption,
+                                  text,
+                                  set.count,
+                                  set.buttons,
+                                  nullptr};
+    int chosen = -1;
+    if (SDL_ShowMessageBox(&data, &chosen) != 0) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        return defaultId;
+    }
+    // Closed without a button (the window manager's close button): taken as
+    // Escape, the way Windows treats closing a box that has Cancel.
+    return chosen < 0 ? set.escapeId : chosen;
+}
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+// What the SDL backend's own start and end (main.cpp) and its tests need of
+// its parts; the game reaches all of them through platform.h only.
+namespace sdlbackend {
+
+// Stops any periodic timer the game left running; returns once none runs.
+void StopAllTimers();
+
+// Opens the sound device, once: later calls do nothing. Without a device
+// every sound is silent.
+void OpenSoundDevice();
+void CloseSoundDevice();
+// Bytes of sound still waiting to be played; 0 without a device.
+std::uint32_t QueuedSoundBytes();
+// Bytes that a sound file came to in the device's format: 0 when it cannot be
+// played (missing, unreadable, too large, not a WAV file, or no device).
+std::uint32_t SoundBytes(const char* fileName);
+
+}  // namespace sdlbackend

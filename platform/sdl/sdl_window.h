@@ -1,0 +1,31 @@
+#pragma once
+
+#include <SDL.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+// The window's own device context, as a class with its own DC gives it.
+struct DeviceContext {
+    Window* window = nullptr;
+    int colorBits = 0;  // colour bits the window's GL format was chosen with
+    int depthBits = 0;
+    bool formatSet = false;
+};
+
+struct Window {
+    SDL_Window* handle = nullptr;
+    bool changesMode = false;  // fullscreen in the mode ChangeDisplayMode found
+    bool framed = false;
+    DeviceContext dc;
+};
+
+}  // namespace platform
+
+namespace sdlwindow {
+
+// The one game window, or null; the event pump addresses its messages to it.
+inline platform::Window* current = nullptr;
+
+}  // namespace sdlwindow

@@ -1,0 +1,246 @@
+// The Linux backend's services that need no window: the periodic timer, WAV
+// playback and the message box's answer when no display is there.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/sdl/sdl_backend.h"
+
+// The backend's sources are linked in without the game.
+int GameMain() { return 0; }
+std::intptr_t WindowProc(platform::Window*, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Waits up to the timeout for the condition; true when it came true.
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds timeout = 5000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// ---- Timer -----------------------------------------------------------------
+
+struct TickLog {
+    std::atomic<int> ticks{0};
+    std::atomic<bool> onOtherThread{true};
+    std::thread::id mainThread = std::this_thread::get_id();
+    std::atomic<bool> insideTick{false};
+    std::atomic<bool> tickFinished{false};
+};
+
+void CountTick(std::uint32_t, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+    auto* log = reinterpret_cast<TickLog*>(user);
+    if (std::this_thread::get_id() == log->mainThread) {
+        log->onOtherThread = false;
+    }
+    log->ticks += 1;
+}
+
+void SlowTick(std::uint32_t, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+    auto* log = reinterpret_cast<TickLog*>(user);
+    log->insideTick = true;
+    std::this_thread::sleep_for(200ms);  // a tick that is still running when the kill comes
+    log->tickFinished = true;
+}
+
+void SelfKillingTick(std::uint32_t id, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+    auto* log = reinterpret_cast<TickLog*>(user);
+    log->ticks += 1;
+    platform::TimeKillEvent(id);
+}
+
+TEST(SdlTimer, ReportsTheRangeOfPeriodsItKeepsTo) {
+    platform::TimerCaps caps;
+    EXPECT_EQ(platform::TimeGetDevCaps(&caps, sizeof caps), platform::kTimerrNoError);
+    EXPECT_EQ(caps.wPeriodMin, 1u);
+    EXPECT_EQ(caps.wPeriodMax, 1000000u);
+    EXPECT_EQ(platform::TimeGetDevCaps(&caps, 4), platform::kTimerrStruct);
+    EXPECT_EQ(platform::TimeGetDevCaps(nullptr, sizeof caps), platform::kTimerrStruct);
+    EXPECT_EQ(platform::TimeBeginPeriod(1), platform::kTimerrNoError);
+    EXPECT_EQ(platform::TimeEndPeriod(1), platform::kTimerrNoError);
+    EXPECT_EQ(platform::TimeBeginPeriod(0), platform::kTimerrNoCanDo);
+}
+
+TEST(SdlTimer, APeriodicEventTicksOnItsOwnThreadUntilKilled) {
+    TickLog log;
+    const std::uint32_t id =
+        platform::TimeSetEvent(10, 1, CountTick, reinterpret_cast<std::uintptr_t>(&log), platform::kTimePeriodic);
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(WaitFor([&] { return log.ticks >= 5; }));
+    EXPECT_EQ(platform::TimeKillEvent(id), platform::kTimerrNoError);
+    const int ticksAtKill = log.ticks;
+    std::this_thread::sleep_for(50ms);  // five more periods: none may come
+    EXPECT_EQ(log.ticks, ticksAtKill);
+    EXPECT_TRUE(log.onOtherThread);
+    EXPECT_NE(platform::TimeKillEvent(id), platform::kTimerrNoError);  // already gone
+}
+
+TEST(SdlTimer, KillReturnsOnlyAfterARunningTickHasFinished) {
+    TickLog log;
+    const std::uint32_t id =
+        platform::TimeSetEvent(1, 1, SlowTick, reinterpret_cast<std::uintptr_t>(&log), platform::kTimePeriodic);
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(WaitFor([&] { return log.insideTick.load(); }));
+    platform::TimeKillEvent(id);
+    EXPECT_TRUE(log.tickFinished);
+}
+
+TEST(SdlTimer, AnEventKilledFromItsOwnTickStops) {
+    TickLog log;
+    const std::uint32_t id = platform::TimeSetEvent(5, 1, SelfKillingTick, reinterpret_cast<std::uintptr_t>(&log),
+                                                    platform::kTimePeriodic);
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(WaitFor([&] { return log.ticks >= 1; }));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(log.ticks, 1);
+    EXPECT_NE(platform::TimeKillEvent(id), platform::kTimerrNoError);
+}
+
+TEST(SdlTimer, AOneShotEventTicksOnce) {
+    TickLog log;
+    const std::uint32_t id = platform::TimeSetEvent(5, 1, CountTick, reinterpret_cast<std::uintptr_t>(&log), 0);
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(WaitFor([&] { return log.ticks >= 1; }));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(log.ticks, 1);
+    platform::TimeKillEvent(id);
+}
+
+TEST(SdlTimer, RefusesEventsItCannotKeep) {
+    EXPECT_EQ(platform::TimeSetEvent(0, 1, CountTick, 0, platform::kTimePeriodic), 0u);
+    EXPECT_EQ(platform::TimeSetEvent(1000, 1, nullptr, 0, platform::kTimePeriodic), 0u);
+}
+
+TEST(SdlTimer, StopAllTimersStopsEveryEventLeftRunning) {
+    TickLog log;
+    const auto user = reinterpret_cast<std::uintptr_t>(&log);
+    ASSERT_NE(platform::TimeSetEvent(5, 1, CountTick, user, platform::kTimePeriodic), 0u);
+    ASSERT_NE(platform::TimeSetEvent(7, 1, CountTick, user, platform::kTimePeriodic), 0u);
+    ASSERT_TRUE(WaitFor([&] { return log.ticks >= 4; }));
+    sdlbackend::StopAllTimers();
+    const int ticksAtStop = log.ticks;
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(log.ticks, ticksAtStop);
+}
+
+// ---- Sound -----------------------------------------------------------------
+
+class SdlSound : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        sdlbackend::OpenSoundDevice();
+    }
+    static void TearDownTestSuite() { sdlbackend::CloseSoundDevice(); }
+
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("zarvo-sound-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+        for (const char* name : {"miss.wav", "tbhit.wav", "rlhit.wav"}) {
+            fs::copy_file(fs::path(ZARVO_RESOURCES_DIR) / name, folder / name);
+        }
+        previous = fs::current_path();
+        fs::current_path(folder);
+    }
+    void TearDown() override {
+        fs::current_path(previous);
+        fs::remove_all(folder);
+    }
+
+    static void Write(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
+
+    fs::path folder;
+    fs::path previous;
+};
+
+TEST_F(SdlSound, AWavFileIsQueuedInTheDeviceFormat) {
+    const std::uint32_t bytes = sdlbackend::SoundBytes("tbhit.wav");
+    // 16-bit mono samples are at least as many bytes in any device format.
+    EXPECT_GE(bytes, fs::file_size("tbhit.wav") - 44);
+    platform::PlaySoundFile("tbhit.wav");
+    EXPECT_GT(sdlbackend::QueuedSoundBytes(), 0u);
+    EXPECT_LE(sdlbackend::QueuedSoundBytes(), bytes);
+}
+
+TEST_F(SdlSound, ANewSoundCutsOffTheOnePlaying) {
+    platform::PlaySoundFile("miss.wav");
+    ASSERT_GT(sdlbackend::QueuedSoundBytes(), sdlbackend::SoundBytes("rlhit.wav"));
+    platform::PlaySoundFile("rlhit.wav");
+    EXPECT_LE(sdlbackend::QueuedSoundBytes(), sdlbackend::SoundBytes("rlhit.wav"));
+}
+
+TEST_F(SdlSound, UnplayableFilesAreSilentAndLeaveThePlayingSoundAlone) {
+    Write("empty.wav", "");
+    Write("garbage.wav", std::string(5000, 'x'));
+    Write("header-only.wav", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16));
+    fs::create_directory("folder.wav");
+    ASSERT_EQ(mkfifo("pipe.wav", 0600), 0);  // opening it to read would block
+    {
+        std::ofstream huge("huge.wav", std::ios::binary);
+        huge << std::ifstream("miss.wav", std::ios::binary).rdbuf();
+    }
+    fs::resize_file("huge.wav", 11 * 1024 * 1024);
+
+    platform::PlaySoundFile("miss.wav");
+    for (const char* name : {"missing.wav", "empty.wav", "garbage.wav", "header-only.wav", "folder.wav", "pipe.wav",
+                             "huge.wav"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(sdlbackend::SoundBytes(name), 0u);
+        const std::uint32_t queuedBefore = sdlbackend::QueuedSoundBytes();
+        platform::PlaySoundFile(name);
+        EXPECT_GT(sdlbackend::QueuedSoundBytes(), 0u);
+        EXPECT_LE(sdlbackend::QueuedSoundBytes(), queuedBefore);
+    }
+}
+
+TEST(SdlSoundDevice, WithoutADeviceEverySoundIsSilent) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+            platform::PlaySoundFile(ZARVO_RESOURCES_DIR "/tbhit.wav");
+            std::exit(sdlbackend::QueuedSoundBytes() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// ---- Message boxes without a display ---------------------------------------
+
+TEST(SdlMessageBox, WithoutADisplayPrintsTheMessageAndTakesTheDefaultButton) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto answerWithoutDisplay = [](const char* text, const char* caption, std::uint32_t style) {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        std::exit(platform::ShowMessageBox(text, caption, style));
+    };
+    EXPECT_EXIT(answerWithoutDisplay("Is the right paddle computer controlled?", "Right AI",
+                                     platform::kMbYesNo | platform::kMbIconQuestion | platform::kMbDefButton2),
+                ::testing::ExitedWithCode(platform::kIdNo), "Right AI: Is the right paddle computer controlled\\?");
+    EXPECT_EXIT(answerWithoutDisplay("first\nsecond", "Zarvo", platform::kMbYesNoCancel | platform::kMbIconQuestion),
+                ::testing::ExitedWithCode(platform::kIdYes), "Zarvo: first\nsecond");
+    EXPECT_EXIT(answerWithoutDisplay("Timer-setting error.", "Error", platform::kMbOk | platform::kMbIconWarning),
+                ::testing::ExitedWithCode(platform::kIdOk), "Error: Timer-setting error.");
+}
+
+}  // namespace
