@@ -1,6 +1,7 @@
 // Message boxes, the window class, display mode, window, GL context and the
 // message queue: straight Win32, GDI and WGL calls.
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/win32/handles.h"
@@ -36,10 +37,27 @@ PIXELFORMATDESCRIPTOR GlPixelFormat(int colorBits, int depthBits) {
     return pfd;
 }
 
+// The answer a box would give if the user just pressed Enter.
+int DefaultButton(std::uint32_t style) {
+    const bool second = (style & kMbDefButtonMask) == kMbDefButton2;
+    switch (style & kMbButtonsMask) {
+        case kMbYesNo:
+        case kMbYesNoCancel:
+            return second ? kIdNo : kIdYes;
+        default:
+            return kIdOk;
+    }
+}
+
 }  // namespace
 
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
-    return MessageBoxA(nullptr, text, caption, style);
+    const int answer = MessageBoxA(nullptr, text, caption, style);
+    if (answer != 0) {
+        return answer;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    return DefaultButton(style);
 }
 
 Module* GetOwnModule() { return win32::FromHandle(GetModuleHandleA(nullptr)); }
