@@ -9,6 +9,8 @@ packages=(
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev
   zlib1g-dev
   xvfb xdotool x11-utils imagemagick
+  # Linux end-to-end tests: Xlib for the close-request tool.
+  libx11-dev
   # Windows: the cross compiler (posix threads), GoogleTest's sources, Wine
   # for the tests, Python for the resource checks.
   g++-mingw-w64-x86-64-posix googletest wine wine64 python3

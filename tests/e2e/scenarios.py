@@ -1,0 +1,253 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of the zarvo program; run one by name:
+
+    scenarios.py windowed_play
+
+The program, the close-request tool and the sounds are found through the
+ZARVO, ZARVO_SEND_CLOSE and ZARVO_SOUNDS environment variables (CTest sets them).
+"""
+
+import os
+import re
+import sys
+import time
+
+from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, Session, check, check_log,
+                       score_bars, shows_court, shows_splash, wait_until)
+
+ESCAPE_STATUS = 27
+SPLASH_SECONDS = 5
+
+
+def wait_for_court(session, timeout=SPLASH_SECONDS + 5):
+    shot = session.wait_shot(shows_court, timeout)
+    check(shot is not None, f"no court within {timeout} s")
+    return shot
+
+
+def wait_for_a_point(session, timeout=30):
+    """Waits until a score bar has moved off the middle: a ball has passed an
+    end, and with it the miss sound was started."""
+    shot = session.wait_shot(lambda s: any(score_bars(s)), timeout)
+    check(shot is not None, f"no point was scored within {timeout} s")
+
+
+def check_window_at_origin(window):
+    _, _, width, height, x, y = window
+    check((width, height, x, y) == (1152, 864, 0, 0),
+          f"the game window is {width}x{height}+{x}+{y}, expected 1152x864+0+0")
+
+
+def check_borderless(session, window, borderless):
+    # SDL asks for no decorations through the Motif hints: flags, functions,
+    # decorations; a framed window asks for them or leaves the hints out.
+    hints = re.search(r"_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = (\w+), (\w+), (\w+)", session.properties(window[0]))
+    decorated = hints is None or not int(hints.group(1), 0) & 2 or int(hints.group(3), 0) != 0
+    check(decorated != borderless, "the window is " + ("framed" if decorated else "borderless"))
+
+
+def windowed_play():
+    """The three questions by key, the window, the splash, the court, a held
+    key, the computer on the left, the log, and Escape."""
+    with Session("windowed-play") as session:
+        session.start_game()
+        session.answer("Start fullscreen?", "Escape")  # No
+        session.answer("Left AI", "Return")  # the default: Yes
+        session.answer("Right AI", "Return")  # the default: No
+        window = session.wait_game_window()
+        check_window_at_origin(window)
+        check_borderless(session, window, borderless=False)
+
+        splash = session.wait_shot(shows_splash, timeout=1.0)
+        check(splash is not None, "no splash within a second of the last answer")
+        check(not shows_court(splash), "the splash shows the court")
+
+        court = wait_for_court(session)
+        elapsed = time.monotonic() - session.last_answer_time
+        check(elapsed >= SPLASH_SECONDS - 1, f"the court came {elapsed:.1f} s after the answers, before the splash ended")
+
+        # The right paddle is the player's: a held arrow key moves it up.
+        start = court.grey_run_centre(RIGHT_PADDLE_COLUMN)
+        check(start is not None, "no right paddle on the court")
+        session.hold_key("Up")
+        try:
+            moved = session.wait_shot(
+                lambda s: (s.grey_run_centre(RIGHT_PADDLE_COLUMN) or start) < start - 60, timeout=3)
+        finally:
+            session.release_key("Up")
+        check(moved is not None, "holding Up did not move the right paddle up")
+        # Let go, it stops: two shots a moment apart agree, short of the top
+        # (row 84), where a paddle that kept going would stop too.
+        resting = []
+
+        def at_rest():
+            first = session.shot().grey_run_centre(RIGHT_PADDLE_COLUMN)
+            time.sleep(0.2)
+            second = session.shot().grey_run_centre(RIGHT_PADDLE_COLUMN)
+            resting[:] = [second]
+            return first is not None and second is not None and abs(first - second) <= 2
+        check(wait_until(at_rest, timeout=3, interval=0), "the right paddle did not come to rest")
+        check(resting[0] > 84 + 40, "the right paddle ran on to the top after Up was let go")
+
+        # The computer steers the left paddle.
+        left_start = court.grey_run_centre(LEFT_PADDLE_COLUMN)
+        check(left_start is not None, "no left paddle on the court")
+        steered = session.wait_shot(
+            lambda s: abs((s.grey_run_centre(LEFT_PADDLE_COLUMN) or left_start) - left_start) > 20, timeout=10)
+        check(steered is not None, "the left paddle never moved by itself")
+
+        status = session.press_escape_and_wait_exit()
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        seconds = time.monotonic() - session.start_time
+        lines = session.log_lines()
+        check_log(lines, at_least=int(seconds) - 3)
+        rates = [int(line.split()[0]) for line in lines]
+        check(all(rate > 0 for rate in rates), f"a second without frames: {rates}")
+        print("frames per second:", " ".join(str(rate) for rate in rates))
+
+
+def close_request():
+    """Answers by clicks; the close request ends the game with status 0."""
+    with Session("close-request") as session:
+        session.start_game()
+        session.click("Start fullscreen?", 1)  # No
+        session.click("Left AI", 1)  # No
+        session.click("Right AI", 0)  # Yes
+        window = session.wait_game_window()
+        check_window_at_origin(window)
+        check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        session.request_close(window[0])
+        status = session.wait_exit()
+        check(status == 0, f"exit status {status} after the close request, expected 0")
+        check(session.log_lines() is not None, "vorn.txt was not created")
+
+
+def fullscreen_mode():
+    """Yes on a screen that has the 1152x864 mode: no fallback question, the
+    window covers the screen in fullscreen state."""
+    with Session("fullscreen", screen="1152x864x24") as session:
+        session.start_game()
+        session.answer_start_questions(fullscreen=True, left=True, right=False)
+        # Had the mode been refused, the fallback question would now block
+        # the game window from opening.
+        window = session.wait_game_window()
+        check_window_at_origin(window)  # the whole screen
+        check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        wait_for_court(session)
+        status = session.press_escape_and_wait_exit()
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def fallback_question(session):
+    session.start_game()
+    session.answer_start_questions(fullscreen=True, left=True, right=False)
+    box = session.wait_window("Zarvo")
+    check(box[2] < 1152, "a game window opened instead of the fallback question")
+    return box
+
+
+def fallback_no():
+    """The mode is missing: No opens a framed window, which the close
+    request ends with status 0."""
+    with Session("fallback-no", screen="1280x1024x24") as session:
+        fallback_question(session)
+        session.click("Zarvo", 1)  # No
+        window = session.wait_game_window()
+        check_window_at_origin(window)
+        check_borderless(session, window, borderless=False)
+        check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        session.request_close(window[0])
+        check(session.wait_exit() == 0, "exit status after the close request is not 0")
+
+
+def fallback_cancel():
+    """Cancel (Escape) says the program will close and ends it with status 0."""
+    with Session("fallback-cancel", screen="1280x1024x24") as session:
+        fallback_question(session)
+        session.answer("Zarvo", "Escape")  # Cancel
+        session.answer("Error", "Return")
+        status = session.wait_exit()
+        check(status == 0, f"exit status {status} after Cancel, expected 0")
+        check(all(w[1] != "Zarvo" or w[2] < 1152 for w in session.windows()), "a game window was opened")
+
+
+def fallback_yes():
+    """Yes gives a borderless 1152x864 window at the top-left corner, with the
+    display mode as it was."""
+    with Session("fallback-yes", screen="1280x1024x24") as session:
+        fallback_question(session)
+        session.answer("Zarvo", "Return")  # the default: Yes
+        window = session.wait_game_window()
+        check_window_at_origin(window)
+        check_borderless(session, window, borderless=True)
+        shot = session.wait_shot(shows_splash, timeout=3)
+        check(shot is not None, "no splash")
+        check(shot.width == 1280 and shot.height == 1024, "the screen changed its size")
+        status = session.press_escape_and_wait_exit()
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def play_until_a_point(session):
+    """Both kinds of sound come up before the first point: wall and paddle
+    bounces, then the miss. The game must still be playing after it."""
+    session.start_game()
+    session.answer_start_questions(fullscreen=False, left=True, right=False)
+    session.wait_game_window()
+    wait_for_court(session)
+    wait_for_a_point(session)
+    before = session.shot()
+    moving = session.wait_shot(lambda s: s.data != before.data and shows_court(s), timeout=2)
+    check(moving is not None and session.running(), "the game stopped after the first point")
+    status = session.press_escape_and_wait_exit()
+    check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def no_sound_device():
+    """With a sound driver that does not exist, the game plays on in silence."""
+    with Session("no-sound-device", env={"SDL_AUDIODRIVER": "no-such-driver"}) as session:
+        play_until_a_point(session)
+        check_log(session.log_lines(), at_least=SPLASH_SECONDS)
+
+
+def bad_sound_files():
+    """A missing, a corrupt and a directory-shaped sound: silence, play goes on."""
+    with Session("bad-sound-files", sounds=()) as session:
+        with open(os.path.join(session.folder, "tbhit.wav"), "wb") as corrupt:
+            corrupt.write(b"RIFF\xff\xff\xff\x7fWAVEfmt " + bytes(range(256)) * 8)
+        os.mkdir(os.path.join(session.folder, "rlhit.wav"))
+        play_until_a_point(session)
+        check_log(session.log_lines(), at_least=SPLASH_SECONDS)
+
+
+def read_only_folder():
+    """A working folder the game cannot write to: no log, play goes on."""
+    with Session("read-only-folder", as_nobody=os.geteuid() == 0) as session:
+        os.chmod(session.folder, 0o555)
+        play_until_a_point(session)
+        check(session.log_lines() is None, "vorn.txt was written into a read-only folder")
+
+
+def no_display():
+    """No X display at all: the questions and the failure go to standard
+    error and the program ends with status 0."""
+    with Session("no-display") as session:
+        session.extra_env = {"DISPLAY": "", "WAYLAND_DISPLAY": ""}
+        session.start_game()
+        status = session.wait_exit(timeout=20)
+        check(status == 0, f"exit status {status} without a display, expected 0")
+        errors = session.game_stderr()
+        for line in ("Start fullscreen?: Would you like to run in fullscreen mode?",
+                     "Error: Failed to register the window class."):
+            check(line in errors, f"standard error lacks {line!r}")
+
+
+SCENARIOS = {function.__name__: function for function in (
+    windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
+    no_sound_device, bad_sound_files, read_only_folder, no_display)}
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
+        print("usage: scenarios.py " + "|".join(SCENARIOS), file=sys.stderr)
+        sys.exit(2)
+    SCENARIOS[sys.argv[1]]()
+    print(sys.argv[1], "passed")

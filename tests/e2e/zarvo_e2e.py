@@ -1,0 +1,424 @@
+"""Drives the real zarvo program on its own Xvfb screen with xdotool.
+
+A Session starts a private X server on a free display, runs the game in a
+fresh working folder holding the three sounds, and offers what the scenarios
+need: answering the start-up questions by key or by click, finding the game
+window, screenshots with pixel tests, game keys, the close request, and the
+exit status. Everything it started is ended when the session ends, whether
+the scenario passed or not.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+GAME = os.environ.get("ZARVO", "")
+SEND_CLOSE = os.environ.get("ZARVO_SEND_CLOSE", "")
+SOUNDS = os.environ.get("ZARVO_SOUNDS", "")
+SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
+
+# The game's own limit: a scenario that loses control of it still ends.
+GAME_TIME_LIMIT_S = 90
+XVFB_TIME_LIMIT_S = 150
+
+# A termination request (CTest's time limit) ends the scenario through the
+# sessions' clean-up like any failure.
+signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(f"terminated by signal {number}"))
+
+# Colours the game draws.
+TITLE_BLUE = (103, 196, 255)
+WALL_BLUE = (0, 163, 255)
+TOP_BAR_BLUE = (0, 86, 167)
+WHITE = (255, 255, 255)
+
+# Screen rows and columns of the court at 1152 by 864, with the window at 0,0:
+# 173.8 pixels a scene unit, the origin at the centre.
+TOP_WALL_ROW = 28
+BOTTOM_WALL_ROW = 836
+TOP_BAR_ROW = 17
+BOTTOM_BAR_ROW = 846
+LEFT_PADDLE_COLUMN = 41
+RIGHT_PADDLE_COLUMN = 1111
+
+
+class ScenarioFailure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise ScenarioFailure(message)
+
+
+def wait_until(condition, timeout, interval=0.05):
+    """Polls condition until it gives a true value, which is returned; None
+    when the timeout passes first."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            return None
+        time.sleep(interval)
+
+
+def near(pixel, colour, tolerance):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+class Shot:
+    """One screenshot of the whole screen, as rows of RGB bytes."""
+
+    def __init__(self, width, height, data):
+        self.width = width
+        self.height = height
+        self.data = data
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def count(self, predicate, left, top, right, bottom, step=1):
+        return sum(1 for y in range(top, bottom, step) for x in range(left, right, step)
+                   if predicate(self.pixel(x, y)))
+
+    def grey_run_centre(self, column, top=33, bottom=831):
+        """Centre row of the longest run of bright grey pixels in a column (a
+        paddle), or None."""
+        best = (0, None)
+        start = None
+        for y in range(top, bottom + 1):
+            r, g, b = self.pixel(column, y) if y < bottom else (0, 0, 0)
+            grey = r > 90 and abs(r - g) < 30 and abs(g - b) < 30 and abs(r - b) < 30
+            if grey and start is None:
+                start = y
+            elif not grey and start is not None:
+                if y - start > best[0]:
+                    best = (y - start, (start + y - 1) / 2)
+                start = None
+        return best[1] if best[0] >= 40 else None
+
+    def save(self, path):
+        subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8", "rgb:-", path],
+                       input=self.data, check=True)
+
+
+class Session:
+    """One game on one private screen. Use as a context manager."""
+
+    def __init__(self, name, screen="1280x1024x24", env=None, sounds=SOUND_FILES, as_nobody=False):
+        self.name = name
+        self.screen = screen
+        self.extra_env = env or {}
+        self.sounds = sounds
+        self.as_nobody = as_nobody
+        self.xvfb = None
+        self.game = None
+        self.display = None
+        self.folder = None
+        self.last_answer_time = None
+
+    # ---- life cycle ------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            self.folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-")
+            for sound in self.sounds:
+                shutil.copy(os.path.join(SOUNDS, sound), self.folder)
+            self._start_xvfb()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, kind, value, trace):
+        failed = kind is not None
+        if failed:
+            self._report()
+        self._end_game()
+        if self.xvfb is not None:
+            # Never leave a key held for whoever uses this server next.
+            self.xdotool("keyup", "Escape", "Up", "Down", "w", "s", check_result=False)
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+        if self.folder is not None:
+            os.chmod(self.folder, 0o755)
+            shutil.rmtree(self.folder, ignore_errors=True)
+        return False
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        # Its own time limit too: should this script be killed outright, the
+        # server does not outlive it for long.
+        self.xvfb = subprocess.Popen(
+            ["timeout", "-s", "KILL", str(XVFB_TIME_LIMIT_S), "Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen, "-noreset", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 10
+        os.set_blocking(read_end, False)
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            try:
+                chunk = os.read(read_end, 16)
+            except BlockingIOError:
+                chunk = None
+            if chunk == b"":
+                break
+            if chunk:
+                number += chunk
+            else:
+                time.sleep(0.02)
+        os.close(read_end)
+        check(number.strip().isdigit(), "Xvfb did not report a display number")
+        self.display = ":" + number.strip().decode()
+        # A window manager would have made this atom; SDL sets a borderless
+        # window's hints only when it exists, and the scenarios read them.
+        self.run("xprop", "-root", "-f", "_MOTIF_WM_HINTS", "32c", "-set", "_MOTIF_WM_HINTS", "0")
+        self.run("xprop", "-root", "-remove", "_MOTIF_WM_HINTS")
+
+    def environment(self):
+        env = dict(os.environ)
+        env.update({"DISPLAY": self.display, "SDL_VIDEODRIVER": "x11", "SDL_AUDIODRIVER": "dummy"})
+        env.update(self.extra_env)
+        return env
+
+    def start_game(self):
+        command = ["timeout", "-s", "KILL", str(GAME_TIME_LIMIT_S), GAME]
+        if self.as_nobody:
+            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
+        self.stderr = tempfile.TemporaryFile("w+")
+        self.game = subprocess.Popen(command, cwd=self.folder, env=self.environment(), stdout=subprocess.DEVNULL,
+                                     stderr=self.stderr, start_new_session=True)
+        self.start_time = time.monotonic()
+
+    def _end_game(self):
+        if self.game is not None and self.game.poll() is None:
+            os.killpg(self.game.pid, signal.SIGKILL)
+            self.game.wait()
+
+    def _report(self):
+        print(f"--- {self.name}: windows on {self.display}:")
+        for window in self.windows():
+            print("   ", window)
+        if self.game is not None:
+            self.stderr.seek(0)
+            print("--- game's standard error:\n" + self.stderr.read()[-3000:])
+
+    def wait_exit(self, timeout=10):
+        check(self.game is not None, "the game was not started")
+        try:
+            status = self.game.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise ScenarioFailure(f"the game did not end within {timeout} s")
+        check(status != 128 + signal.SIGKILL, "the game was killed by its time limit")
+        return status
+
+    def running(self):
+        return self.game is not None and self.game.poll() is None
+
+    def game_stderr(self):
+        self.stderr.seek(0)
+        return self.stderr.read()
+
+    # ---- X -----------------------------------------------------------------
+
+    def run(self, *command, check_result=True, capture=True):
+        result = subprocess.run(list(command), env=self.environment(), capture_output=capture, text=True,
+                                timeout=20)
+        if check_result and result.returncode != 0:
+            raise ScenarioFailure(f"{command[0]} failed: {result.stderr.strip()}")
+        return result.stdout if capture else ""
+
+    def xdotool(self, *arguments, check_result=True):
+        return self.run("xdotool", *arguments, check_result=check_result)
+
+    def windows(self):
+        """Every window on the screen: (id, title, width, height, x, y). SDL's
+        message boxes are found here; xdotool's name search misses them."""
+        if self.display is None:
+            return []
+        text = self.run("xwininfo", "-root", "-tree", check_result=False)
+        found = []
+        for match in re.finditer(r'^\s+(0x[0-9a-f]+) "(.*)": \(.*\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', text, re.M):
+            found.append((match.group(1), match.group(2), int(match.group(3)), int(match.group(4)),
+                          int(match.group(5)), int(match.group(6))))
+        return found
+
+    def window(self, title):
+        for window in self.windows():
+            if window[1] == title:
+                return window
+        return None
+
+    def wait_window(self, title, timeout=10):
+        window = wait_until(lambda: self.window(title), timeout)
+        check(window is not None, f'no window "{title}" within {timeout} s')
+        return window
+
+    def wait_box_gone(self, box, timeout=5):
+        """Waits until the box has gone; the next box may reuse its window
+        under another title, and the game window may share its title."""
+        def gone():
+            return all(window[0] != box[0] or window[1] != box[1] for window in self.windows())
+        return wait_until(gone, timeout) is not None
+
+    def properties(self, window_id):
+        return self.run("xprop", "-id", window_id)
+
+    # ---- message boxes -------------------------------------------------------
+
+    def answer(self, title, key):
+        """Answers the message box with this title by a key sent to it."""
+        box = self.wait_window(title)
+        for _ in range(3):
+            self.xdotool("key", "--window", box[0], key)
+            if self.wait_box_gone(box, timeout=3):
+                self.last_answer_time = time.monotonic()
+                return
+        raise ScenarioFailure(f'the box "{title}" did not take the key {key}')
+
+    def click(self, title, button):
+        """Answers the message box with this title by clicking its button
+        number button, counted from the left from 0."""
+        box = self.wait_window(title)
+        buttons = self.box_buttons(box)
+        check(button < len(buttons), f'the box "{title}" shows {len(buttons)} buttons')
+        x, y = buttons[button]
+        self.xdotool("mousemove", "--window", box[0], str(x), str(y), "click", "1")
+        check(self.wait_box_gone(box), f'the box "{title}" did not take the click')
+        self.last_answer_time = time.monotonic()
+
+    def box_buttons(self, box):
+        """Centres of a box's buttons, left to right: the wide runs that stand
+        out from the box's background along its lower rows."""
+        window_id, _, width, height = box[:4]
+        shot = self.shot(window_id)
+        background = shot.pixel(1, 1)
+        best = []
+        for y in range(height - 1, height // 2, -1):
+            runs, start = [], None
+            for x in range(width + 1):
+                inside = x < width and shot.pixel(x, y) != background
+                if inside and start is None:
+                    start = x
+                elif not inside and start is not None:
+                    if x - start >= 40:
+                        runs.append(((start + x - 1) // 2, y))
+                    start = None
+            if len(runs) > len(best):
+                best = runs
+        return best
+
+    # ---- the game window and the screen ----------------------------------------
+
+    def wait_game_window(self, timeout=10):
+        """The game window; the fullscreen fallback question has the same
+        title, so the size tells them apart."""
+        def mapped_game_window():
+            for window in self.windows():
+                if window[1] == "Zarvo" and window[2] >= 1152:
+                    return window
+            return None
+        window = wait_until(mapped_game_window, timeout)
+        check(window is not None, f"no game window within {timeout} s")
+        return window
+
+    def shot(self, window="root"):
+        geometry = self.run("xwininfo", "-id", window) if window != "root" else self.run("xwininfo", "-root")
+        width = int(re.search(r"Width: (\d+)", geometry).group(1))
+        height = int(re.search(r"Height: (\d+)", geometry).group(1))
+        data = subprocess.run(["import", "-window", window, "-depth", "8", "rgb:-"], env=self.environment(),
+                              capture_output=True, check=True, timeout=20).stdout
+        check(len(data) == width * height * 3, "a screenshot came out short")
+        return Shot(width, height, data)
+
+    def wait_shot(self, predicate, timeout):
+        """Takes screenshots until one satisfies predicate; returns it, or None."""
+        found = []
+
+        def attempt():
+            shot = self.shot()
+            if predicate(shot):
+                found.append(shot)
+                return True
+            return False
+        wait_until(attempt, timeout, interval=0.02)
+        return found[0] if found else None
+
+    # ---- the game ------------------------------------------------------------
+
+    def hold_key(self, key):
+        self.xdotool("keydown", key)
+
+    def release_key(self, key):
+        self.xdotool("keyup", key)
+
+    def press_escape_and_wait_exit(self, timeout=10):
+        """Holds Escape until the game has ended, then lets it go, so the
+        server never keeps it held."""
+        self.hold_key("Escape")
+        try:
+            return self.wait_exit(timeout)
+        finally:
+            self.release_key("Escape")
+
+    def request_close(self, window_id):
+        subprocess.run([SEND_CLOSE, window_id], env=self.environment(), check=True, timeout=10)
+
+    def log_lines(self):
+        path = os.path.join(self.folder, "vorn.txt")
+        if not os.path.exists(path):
+            return None
+        with open(path) as log:
+            return log.read().splitlines()
+
+    def answer_start_questions(self, fullscreen, left, right):
+        """Answers the three questions by key: Return for the default button
+        (Yes, Yes, No), Escape for No."""
+        self.answer("Start fullscreen?", "Return" if fullscreen else "Escape")
+        self.answer("Left AI", "Return" if left else "Escape")
+        check(not right, "Right AI Yes needs a click: Return takes No there")
+        self.answer("Right AI", "Return")
+
+
+# ---- checks on screenshots ---------------------------------------------------------
+
+
+def title_pixels(shot):
+    """Pixels in the light blue of the splash title letters, around the middle."""
+    return shot.count(lambda p: near(p, TITLE_BLUE, 16), 300, 300, 850, 500, step=2)
+
+
+def shows_splash(shot):
+    return title_pixels(shot) > 500
+
+
+def shows_court(shot):
+    columns = range(100, 1050, 50)
+    top = sum(1 for x in columns if near(shot.pixel(x, TOP_WALL_ROW), WALL_BLUE, 3))
+    bottom = sum(1 for x in columns if near(shot.pixel(x, BOTTOM_WALL_ROW), WALL_BLUE, 3))
+    return top >= len(columns) - 2 and bottom >= len(columns) - 2
+
+
+def score_bars(shot):
+    """Whether the top bar reaches past the middle and the bottom bar starts
+    before it: after the first point one of them has grown."""
+    return (near(shot.pixel(800, TOP_BAR_ROW), TOP_BAR_BLUE, 6),
+            near(shot.pixel(350, BOTTOM_BAR_ROW), WHITE, 6))
+
+
+def check_log(lines, at_least):
+    check(lines is not None, "vorn.txt was not written")
+    check(len(lines) >= at_least, f"vorn.txt holds {len(lines)} lines, expected at least {at_least}")
+    for line in lines:
+        check(re.fullmatch(r"\d+ \d+", line) is not None, f"vorn.txt line {line!r} is not two whole numbers")
