@@ -24,13 +24,27 @@ fail() {
     exit 1
 }
 
+# stop_wineserver: ends the prefix's wineserver and every program it serves,
+# and waits until it is gone: a program started meanwhile would reach the
+# dying server and fail.
+stop_wineserver() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+}
+
 cleanup() {
     local status=$?
     if [[ -n $game_pid ]]; then
-        kill -KILL "$game_pid" 2>/dev/null || true
+        if game_running; then
+            kill -KILL "$game_pid" 2>/dev/null || true
+        else
+            local game_end=0
+            wait "$game_pid" || game_end=$?
+            echo "Zarvo.exe had ended with status $game_end" >&2
+        fi
     fi
     if [[ -n ${WINEPREFIX:-} ]]; then
-        wineserver -k 2>/dev/null || true
+        stop_wineserver
     fi
     if [[ -n $xvfb_pid ]]; then
         kill "$xvfb_pid" 2>/dev/null || true
@@ -60,14 +74,18 @@ poll() {
 # start_screen WIDTHxHEIGHT: a fresh Xvfb screen of that size at 24 bits; Wine
 # is then started on it with a fresh wineserver.
 start_screen() {
-    Xvfb -displayfd 3 -screen 0 "$1x24" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "$1x24" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" 8>&- &
     xvfb_pid=$!
     poll 10 test -s "$work/display" || fail "Xvfb did not start"
     export DISPLAY=:$(head -n1 "$work/display")
     zarvo_wine_prefix "$wine_prefix"
+    # Alone in the prefix until this script ends (fd 8 stays open till then);
+    # other test runs in the same build folder wait.
+    exec 8>"$(zarvo_wine_users_lock)"
+    flock -x -w 150 8 || fail "the Wine prefix stayed in use by others for 150 s"
     # The scenarios run one at a time; a wineserver left from another run
     # may serve another display.
-    wineserver -k 2>/dev/null || true
+    stop_wineserver
     note "screen $1 on $DISPLAY"
 }
 
@@ -81,7 +99,7 @@ start_game() {
         [[ -f $(dirname "$zarvo_exe")/$sound ]] || fail "$sound is not beside Zarvo.exe"
         cp "$(dirname "$zarvo_exe")/$sound" "$game_dir/"
     done
-    (cd "$game_dir" && exec timeout -s KILL 120 wine "$zarvo_exe") >"$game_dir/wine.out" 2>&1 &
+    (cd "$game_dir" && exec timeout -s KILL 120 wine "$zarvo_exe") >"$game_dir/wine.out" 2>&1 8>&- &
     game_pid=$!
     note "run $runs: Zarvo.exe started"
 }

@@ -28,3 +28,8 @@ zarvo_wine_prefix() {
         fi
     ) 9>"$prefix.lock"
 }
+
+# The lock every user of a prefix holds while it runs: shared by programs that
+# need no display, exclusive for a game on an X screen, since the prefix's one
+# wineserver serves one display at a time.
+zarvo_wine_users_lock() { echo "$WINEPREFIX.users.lock"; }

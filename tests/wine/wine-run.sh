@@ -22,4 +22,5 @@ if [[ -n ${ZARVO_WINE_DISPLAY:-} ]]; then
 else
     unset DISPLAY
 fi
-exec wine "$@"
+# -o: the lock stays with flock, not with wine or the wineserver it starts.
+exec flock -o -s -w 600 "$(zarvo_wine_users_lock)" wine "$@"
