@@ -2,6 +2,7 @@
 // with status 0) and while tearing it down ("Shutdown Error", information
 // icon, the teardown goes on).
 #include <cctype>
+#include <ostream>
 #include <tuple>
 
 #include "tests/app/app_fixture.h"
@@ -16,11 +17,16 @@ struct OpeningFailure {
     std::vector<std::string> teardown;
 };
 
+std::string Identifier(std::string text) {
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }),
+               text.end());
+    return text;
+}
+
+void PrintTo(const OpeningFailure& row, std::ostream* out) { *out << row.failingCall; }
+
 std::string PrintName(const ::testing::TestParamInfo<std::tuple<OpeningFailure, bool>>& info) {
-    std::string name = std::get<0>(info.param).failingCall;
-    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }),
-               name.end());
-    return name + (std::get<1>(info.param) ? "Fullscreen" : "Windowed");
+    return Identifier(std::get<0>(info.param).failingCall) + (std::get<1>(info.param) ? "Fullscreen" : "Windowed");
 }
 
 const std::vector<std::string> kFromContext = kFullTeardown;
@@ -104,6 +110,8 @@ struct ShutdownFailure {
     const char* message;
 };
 
+void PrintTo(const ShutdownFailure& row, std::ostream* out) { *out << row.failingCall; }
+
 class ShutdownFailures : public AppTest, public ::testing::WithParamInterface<ShutdownFailure> {};
 
 TEST_P(ShutdownFailures, AreToldAndTheTeardownGoesOn) {
@@ -128,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ShutdownFailure{"DeleteGlContext", "Release of rendering context failed."},
                       ShutdownFailure{"ReleaseDeviceContext", "Release of device context failed."},
                       ShutdownFailure{"DestroyGameWindow", "Unable to release hWnd."},
-                      ShutdownFailure{"UnregisterWindowClass", "Unable to unregister class."}));
+                      ShutdownFailure{"UnregisterWindowClass", "Unable to unregister class."}),
+    [](const ::testing::TestParamInfo<ShutdownFailure>& info) { return Identifier(info.param.failingCall); });
 
 TEST_F(AppTest, EveryShutdownFailureIsToldInTeardownOrder) {
     Answer("Start fullscreen?", platform::kIdNo);

@@ -2,6 +2,8 @@
 // does to the window that opens.
 #include "tests/app/app_fixture.h"
 
+#include <ostream>
+
 #include "world/world_values.h"
 
 namespace {
@@ -46,6 +48,10 @@ struct SidesCase {
     bool rightComputer;
 };
 
+void PrintTo(const SidesCase& answers, std::ostream* out) {
+    *out << (answers.left == kIdYes ? "Left" : "NoLeft") << (answers.right == kIdYes ? "Right" : "NoRight");
+}
+
 class ComputerSides : public AppTest, public ::testing::WithParamInterface<SidesCase> {};
 
 TEST_P(ComputerSides, FollowTheAnswers) {
@@ -60,7 +66,8 @@ TEST_P(ComputerSides, FollowTheAnswers) {
 INSTANTIATE_TEST_SUITE_P(AllAnswers, ComputerSides,
                          ::testing::Values(SidesCase{kIdYes, kIdYes, true, true}, SidesCase{kIdYes, kIdNo, true, false},
                                            SidesCase{kIdNo, kIdYes, false, true},
-                                           SidesCase{kIdNo, kIdNo, false, false}));
+                                           SidesCase{kIdNo, kIdNo, false, false}),
+                         [](const ::testing::TestParamInfo<SidesCase>& info) { return ::testing::PrintToString(info.param); });
 
 TEST_F(StartUp, NoToFullscreenOpensAFramedWindowWithoutTouchingTheDisplay) {
     Answer("Start fullscreen?", kIdNo);

@@ -21,6 +21,9 @@ GAME = os.environ.get("ZARVO", "")
 SEND_CLOSE = os.environ.get("ZARVO_SEND_CLOSE", "")
 SOUNDS = os.environ.get("ZARVO_SOUNDS", "")
 SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
+# Libraries preloaded into the game only (the sanitizer builds keep the GL
+# driver mapped to the end, so that its allocations can be told apart).
+GAME_PRELOAD = os.environ.get("ZARVO_PRELOAD", "")
 
 # The game's own limit: a scenario that loses control of it still ends.
 GAME_TIME_LIMIT_S = 90
@@ -197,7 +200,10 @@ class Session:
         if self.as_nobody:
             command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
         self.stderr = tempfile.TemporaryFile("w+")
-        self.game = subprocess.Popen(command, cwd=self.folder, env=self.environment(), stdout=subprocess.DEVNULL,
+        env = self.environment()
+        if GAME_PRELOAD:
+            env["LD_PRELOAD"] = GAME_PRELOAD
+        self.game = subprocess.Popen(command, cwd=self.folder, env=env, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr, start_new_session=True)
         self.start_time = time.monotonic()
 
@@ -210,6 +216,7 @@ class Session:
         print(f"--- {self.name}: windows on {self.display}:")
         for window in self.windows():
             print("   ", window)
+        print("--- vorn.txt:", self.log_lines())
         if self.game is not None:
             self.stderr.seek(0)
             print("--- game's standard error:\n" + self.stderr.read()[-3000:])
@@ -362,6 +369,13 @@ class Session:
 
     def release_key(self, key):
         self.xdotool("keyup", key)
+
+    def hold_key_for(self, key, seconds):
+        """Holds a key down for that long; one xdotool run times both ends."""
+        try:
+            self.xdotool("keydown", key, "sleep", str(seconds), "keyup", key)
+        finally:
+            self.xdotool("keyup", key, check_result=False)
 
     def press_escape_and_wait_exit(self, timeout=10):
         """Holds Escape until the game has ended, then lets it go, so the
