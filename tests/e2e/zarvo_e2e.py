@@ -431,8 +431,9 @@ def score_bars(shot):
             near(shot.pixel(350, BOTTOM_BAR_ROW), WHITE, 6))
 
 
-def check_log(lines, at_least):
+def check_log(lines, at_least, at_most=None):
     check(lines is not None, "vorn.txt was not written")
     check(len(lines) >= at_least, f"vorn.txt holds {len(lines)} lines, expected at least {at_least}")
+    check(at_most is None or len(lines) <= at_most, f"vorn.txt holds {len(lines)} lines, expected at most {at_most}")
     for line in lines:
         check(re.fullmatch(r"\d+ \d+", line) is not None, f"vorn.txt line {line!r} is not two whole numbers")
