@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The installed tree, by `cmake --install` into a scratch prefix and in the
+# .tar.gz: the files and where they go, the menu entry, and the launcher,
+# started through a link from a moved copy of the unpacked tree: it finds
+# the program, makes the player's folder under XDG_DATA_HOME, copies in the
+# sounds the player lacks (keeping one the player replaced), and starts the
+# game there. With no display the game only prints its questions and ends.
+# Usage: install_tree.sh BUILD_FOLDER RESOURCES_FOLDER VERSION
+set -euo pipefail
+build=$(realpath "$1")
+resources=$(realpath "$2")
+version=$3
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarvo-install.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+expected="bin/zarvo
+libexec/zarvo/zarvo
+share/applications/zarvo.desktop
+share/icons/hicolor/16x16/apps/zarvo.png
+share/icons/hicolor/32x32/apps/zarvo.png
+share/icons/hicolor/48x48/apps/zarvo.png
+share/zarvo/miss.wav
+share/zarvo/rlhit.wav
+share/zarvo/tbhit.wav"
+
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+files=$(cd "$scratch/prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
+[[ $files == "$expected" ]] || fail "cmake --install installed:"$'\n'"$files"
+[[ -x $scratch/prefix/bin/zarvo && -x $scratch/prefix/libexec/zarvo/zarvo ]] || fail "the launcher or the program is not executable"
+desktop-file-validate "$scratch/prefix/share/applications/zarvo.desktop" || fail "desktop-file-validate"
+echo "cmake --install: the expected $(wc -l <<<"$files") files"
+
+cpack -G TGZ --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >/dev/null
+tarball=$scratch/cpack/zarvo-$version-Linux.tar.gz
+[[ -f $tarball ]] || fail "cpack made no $(basename "$tarball")"
+files=$(tar tzf "$tarball" | grep -v '/$' | sed "s|^zarvo-$version-Linux/||" | LC_ALL=C sort)
+[[ $files == "$expected" ]] || fail "the .tar.gz holds:"$'\n'"$files"
+mkdir -p "$scratch/unpacked" "$scratch/links"
+tar xzf "$tarball" -C "$scratch/unpacked"
+mv "$scratch/unpacked/zarvo-$version-Linux" "$scratch/moved"
+ln -s "$scratch/moved/bin/zarvo" "$scratch/links/zarvo"
+echo "$(basename "$tarball"): the same files"
+
+folder=$scratch/data/zarvo
+mkdir -p "$folder" "$scratch/home"
+echo "the player's own sound" >"$folder/miss.wav"
+status=0
+(cd "$scratch" && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" \
+    SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy timeout -s KILL 30 "$scratch/links/zarvo") \
+    >"$scratch/out" 2>&1 || status=$?
+((status == 0)) || { cat "$scratch/out"; fail "the launcher ended with status $status"; }
+grep -q "^Start fullscreen?: Would you like to run in fullscreen mode?" "$scratch/out" \
+    || { cat "$scratch/out"; fail "the game did not ask its first question"; }
+[[ $(cat "$folder/miss.wav") == "the player's own sound" ]] || fail "the player's miss.wav was overwritten"
+cmp -s "$resources/tbhit.wav" "$folder/tbhit.wav" || fail "tbhit.wav was not copied into $folder"
+cmp -s "$resources/rlhit.wav" "$folder/rlhit.wav" || fail "rlhit.wav was not copied into $folder"
+[[ -f $folder/vorn.txt ]] || fail "the game did not start in $folder: no vorn.txt there"
+[[ ! -e $scratch/vorn.txt && ! -e $scratch/home/.local ]] || fail "the game wrote outside $folder"
+echo "launcher: the game ran in XDG_DATA_HOME/zarvo with the sounds; passed"

@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""The README's run command on a machine with no display, in a fresh clone:
+
+    play_without_display.py SOURCE_FOLDER
+
+`bash tools/play.sh` must say there is no display, build the game and record
+a match of the computer against itself on a virtual display: the splash and
+play as PNG files and the match as an animated GIF, whose pixels are checked
+here. Then it must have ended every process it started. A second run, with DISPLAY naming a
+display that does not exist, must do the same.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import uuid
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from zarvo_e2e import TITLE_BLUE, WALL_BLUE, near  # noqa: E402
+
+SKIP = 77
+RUN_TIME_LIMIT_S = 420
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def pixels(image, frame=None):
+    """(width, height, RGB bytes) of a picture, or of the "first" or "last"
+    whole frame of a GIF."""
+    selection = {None: [], "first": ["-coalesce", "-delete", "1--1"], "last": ["-coalesce", "-delete", "0--2"]}
+    size = subprocess.run(["identify", "-format", "%w %h\n", image], capture_output=True, text=True,
+                          check=True).stdout.split("\n")[0].split()
+    width, height = int(size[0]), int(size[1])
+    data = subprocess.run(["convert", image, *selection[frame], "-depth", "8", "rgb:-"], capture_output=True,
+                          check=True).stdout
+    check(len(data) == width * height * 3, f"{image}: {len(data)} bytes of pixels for {width}x{height}")
+    return width, height, data
+
+
+def count(picture, colour, tolerance):
+    _, _, data = picture
+    return sum(1 for i in range(0, len(data), 3) if near(data[i:i + 3], colour, tolerance))
+
+
+def free_display():
+    for number in range(500, 600):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return f":{number}"
+    raise Failure("no free display number to name as unreachable")
+
+
+def marked_processes(mark):
+    """Processes whose environment holds the mark: whatever a run started,
+    in any process group or session."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as environ:
+                if mark.encode() in environ.read().split(b"\0"):
+                    with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                        found.append((int(pid), cmdline.read().replace(b"\0", b" ").decode(errors="replace")))
+        except OSError:
+            pass
+    return found
+
+
+def play(clone, display):
+    """Runs tools/play.sh and returns its output. Whatever it left running
+    fails the test, and is ended."""
+    mark = f"ZARVO_PLAY_TEST_RUN={uuid.uuid4()}"
+    env = {name: value for name, value in os.environ.items() if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env.update([mark.split("=", 1)])
+    if display:
+        env["DISPLAY"] = display
+    run = subprocess.Popen(["bash", "tools/play.sh"], cwd=clone, env=env, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, text=True, start_new_session=True)
+    try:
+        output, _ = run.communicate(timeout=RUN_TIME_LIMIT_S)
+    except subprocess.TimeoutExpired:
+        run.kill()
+        output, _ = run.communicate()
+        print(output[-4000:])
+        raise Failure(f"tools/play.sh ran longer than {RUN_TIME_LIMIT_S} s")
+    finally:
+        left = marked_processes(mark)
+        for pid, _ in left:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    print(output[-2500:])
+    check(run.returncode == 0, f"tools/play.sh ended with status {run.returncode}")
+    check(not left, f"tools/play.sh left running: {left}")
+    return output
+
+
+def check_recording(clone, output, display):
+    check(re.search(r"no display", output, re.I), "tools/play.sh did not say there is no display")
+    if display:
+        check(display in output, f"tools/play.sh did not name the unreachable display {display}")
+    demo = os.path.join(clone, "build", "default", "demo")
+    files = {name: os.path.join(demo, name) for name in ("splash.png", "play.png", "match.gif", "vorn.txt")}
+    for name, path in files.items():
+        check(path in output, f"tools/play.sh did not say where {name} is")
+        check(os.path.isfile(path) and os.path.getsize(path) > 0, f"{path} is missing or empty")
+
+    splash = pixels(files["splash.png"])
+    title = count(splash, TITLE_BLUE, 16)
+    check(title > 10000, f"splash.png shows {title} pixels of the title's light blue")
+    check(count(splash, WALL_BLUE, 3) == 0, "splash.png shows walls")
+    court = pixels(files["play.png"])
+    walls = count(court, WALL_BLUE, 3)
+    check(walls > 20000, f"play.png shows {walls} pixels of the walls' blue")
+    print(f"splash.png {splash[0]}x{splash[1]}: {title} title pixels; play.png: {walls} wall pixels")
+
+    frames = subprocess.run(["identify", "-format", "%T\n", files["match.gif"]], capture_output=True, text=True,
+                            check=True).stdout.split()
+    seconds = sum(int(delay) for delay in frames) / 100
+    check(len(frames) >= 30, f"match.gif has {len(frames)} frames")
+    check(15 <= seconds <= 30, f"match.gif lasts {seconds} s")
+    first, last = pixels(files["match.gif"], "first"), pixels(files["match.gif"], "last")
+    check(count(first, TITLE_BLUE, 24) > 2500, "the GIF's first frame does not show the splash")
+    check(count(last, WALL_BLUE, 24) > 4000, "the GIF's last frame does not show the court")
+    print(f"match.gif {first[0]}x{first[1]}: {len(frames)} frames, {seconds} s, splash first, court last")
+
+    with open(files["vorn.txt"]) as log:
+        lines = log.read().splitlines()
+    check(len(lines) >= 15 and all(re.fullmatch(r"\d+ \d+", line) for line in lines),
+          f"the match's log holds {len(lines)} lines: {lines[:3]}")
+
+    check(re.search(r"[Vv]irtual display :\d+", output), "tools/play.sh did not name its virtual display")
+
+def main():
+    source = sys.argv[1]
+    if shutil.which("git") is None or subprocess.run(["git", "-C", source, "rev-parse", "--git-dir"],
+                                                     capture_output=True).returncode != 0:
+        print(f"SKIP: {source} is not a git clone, so there is nothing to clone afresh")
+        sys.exit(SKIP)
+    scratch = tempfile.mkdtemp(prefix="zarvo-play-")
+    try:
+        clone = os.path.join(scratch, "zarvo")
+        subprocess.run(["git", "clone", "-q", source, clone], check=True)
+        for display in (None, free_display()):
+            print(f"--- bash tools/play.sh with DISPLAY {display or 'unset'}")
+            output = play(clone, display)
+            check_recording(clone, output, display)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    print("passed")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except Failure as failure:
+        sys.exit(f"FAIL: {failure}")
