@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import zarvo_e2e  # noqa: E402  (drives the real program under Xvfb with xdotool)
-from zarvo_e2e import Session, check, shows_court, shows_splash  # noqa: E402
+from zarvo_e2e import ScenarioFailure, Session, check, shows_court, shows_splash  # noqa: E402
 
 FRAME_INTERVAL_S = 0.5
 GIF_WIDTH = 576  # half the window's width
@@ -108,4 +108,7 @@ def main():
     print(f"  log        {os.path.join(output, 'vorn.txt')}")
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except ScenarioFailure as failure:
+        sys.exit(f"The recording failed: {failure}")
