@@ -19,6 +19,8 @@ import sys
 import tempfile
 import time
 
+# Leaves no compiled copy of the helpers in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import zarvo_e2e  # noqa: E402  (drives the real program under Xvfb with xdotool)
 from zarvo_e2e import ScenarioFailure, Session, check, shows_court, shows_splash  # noqa: E402
