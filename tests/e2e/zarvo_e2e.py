@@ -19,6 +19,7 @@ import time
 
 GAME = os.environ.get("ZARVO", "")
 SEND_CLOSE = os.environ.get("ZARVO_SEND_CLOSE", "")
+ICONIFY = os.environ.get("ZARVO_ICONIFY", "")
 SOUNDS = os.environ.get("ZARVO_SOUNDS", "")
 SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
 # Libraries preloaded into the game only (the sanitizer builds keep the GL
@@ -115,8 +116,12 @@ class Shot:
 class Session:
     """One game on one private screen. Use as a context manager."""
 
-    def __init__(self, name, screen="1280x1024x24", env=None, sounds=SOUND_FILES, as_nobody=False):
+    def __init__(self, name, screen="1280x1024x24", env=None, sounds=SOUND_FILES, as_nobody=False,
+                 time_limit=GAME_TIME_LIMIT_S):
         self.name = name
+        # The game's time limit; its X server's is a minute longer.
+        self.time_limit = time_limit
+        self.xvfb_time_limit = time_limit + XVFB_TIME_LIMIT_S - GAME_TIME_LIMIT_S
         self.screen = screen
         self.extra_env = env or {}
         self.sounds = sounds
@@ -164,7 +169,7 @@ class Session:
         # Its own time limit too: should this script be killed outright, the
         # server does not outlive it for long.
         self.xvfb = subprocess.Popen(
-            ["timeout", "-s", "KILL", str(XVFB_TIME_LIMIT_S), "Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen, "-noreset", "-nolisten", "tcp"],
+            ["timeout", "-s", "KILL", str(self.xvfb_time_limit), "Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen, "-noreset", "-nolisten", "tcp"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -196,7 +201,7 @@ class Session:
         return env
 
     def start_game(self):
-        command = ["timeout", "-s", "KILL", str(GAME_TIME_LIMIT_S), GAME]
+        command = ["timeout", "-s", "KILL", str(self.time_limit), GAME]
         if self.as_nobody:
             command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
         self.stderr = tempfile.TemporaryFile("w+")
@@ -236,6 +241,22 @@ class Session:
     def game_stderr(self):
         self.stderr.seek(0)
         return self.stderr.read()
+
+    def game_pid(self):
+        """The game's own process id: the child of the time limit."""
+        check(self.running(), "the game is not running")
+        with open(f"/proc/{self.game.pid}/task/{self.game.pid}/children") as children:
+            pids = children.read().split()
+        check(len(pids) == 1, f"the time limit runs {len(pids)} processes, expected the game alone")
+        return int(pids[0])
+
+    def memory_kb(self, field):
+        """A size from the game's /proc status, in kB: VmRSS (resident now),
+        VmHWM (the most it has been resident)."""
+        with open(f"/proc/{self.game_pid()}/status") as status:
+            match = re.search(rf"^{field}:\s+(\d+) kB$", status.read(), re.M)
+        check(match is not None, f"no {field} in the game's status")
+        return int(match.group(1))
 
     # ---- X -----------------------------------------------------------------
 
@@ -389,9 +410,22 @@ class Session:
     def request_close(self, window_id):
         subprocess.run([SEND_CLOSE, window_id], env=self.environment(), check=True, timeout=10)
 
+    def minimise(self, window_id):
+        """Minimises the window as a window manager would; returns when it is
+        unmapped."""
+        subprocess.run([ICONIFY, window_id, "minimise"], env=self.environment(), check=True, timeout=10)
+
+    def restore(self, window_id):
+        """Restores a minimised window and gives it the keyboard focus;
+        returns when it is mapped again."""
+        subprocess.run([ICONIFY, window_id, "restore"], env=self.environment(), check=True, timeout=10)
+
+    def map_state(self, window_id):
+        return re.search(r"Map State: (\w+)", self.run("xwininfo", "-id", window_id)).group(1)
+
     def log_lines(self):
         path = os.path.join(self.folder, "vorn.txt")
-        if not os.path.exists(path):
+        if not os.path.isfile(path):  # not written, or something else by that name
             return None
         with open(path) as log:
             return log.read().splitlines()
