@@ -14,6 +14,7 @@ import struct
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import (ESCAPE_STATUS, SPLASH_SECONDS, paddle_at_rest, wait_for_a_point, wait_for_court)
 from zarvo_e2e import (RIGHT_PADDLE_COLUMN, SOUNDS, Session, check, check_log, shows_court, shows_splash,
                        wait_until)
