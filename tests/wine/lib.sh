@@ -99,6 +99,10 @@ start_game() {
         [[ -f $(dirname "$zarvo_exe")/$sound ]] || fail "$sound is not beside Zarvo.exe"
         cp "$(dirname "$zarvo_exe")/$sound" "$game_dir/"
     done
+    # A scenario may define prepare_game_dir to change the folder first.
+    if declare -F prepare_game_dir >/dev/null; then
+        prepare_game_dir "$game_dir"
+    fi
     (cd "$game_dir" && exec timeout -s KILL 120 wine "$zarvo_exe") >"$game_dir/wine.out" 2>&1 8>&- &
     game_pid=$!
     note "run $runs: Zarvo.exe started"
