@@ -1,6 +1,6 @@
 // The floor for the game's frame rate: a window of the game's size that only
 // clears and swaps, on the same display and GL as the game. Prints the frames
-// per second it reached. Usage: zarvo_swap_floor [seconds]
+// per second it reached, after the GL renderer's name. Usage: zarvo_swap_floor [seconds]
 #include <SDL.h>
 #include <SDL_opengl.h>
 
@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "window: %s\n", SDL_GetError());
         return 1;
     }
+    std::printf("renderer %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     const Uint64 frequency = SDL_GetPerformanceFrequency();
     const Uint64 start = SDL_GetPerformanceCounter();

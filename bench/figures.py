@@ -1,0 +1,285 @@
+#!/usr/bin/env python3
+"""Measures the performance figures of the README and prints them. Run it
+through bench/figures.sh, which builds what it needs first:
+
+  1. frame cost against the floor: the game's court frames per second (both
+     computer players, windowed 1152x864, from vorn.txt after the splash)
+     against zarvo_swap_floor, back to back on one Xvfb screen;
+  2. the Windows program under Wine against the Linux program, on that
+     screen too (left out with --no-wine);
+  3. time from the last answer to the first frame on the screen, read off
+     the screen by zarvo_first_frame_probe;
+  4. world step in nanoseconds per frame and heap allocations per frame
+     (world_step_bench);
+  5. the running game's peak resident memory (VmHWM).
+
+It only reports: no figure makes it fail. It fails only when something
+could not be measured.
+"""
+
+import argparse
+import fcntl
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(REPOSITORY, "tests", "e2e"))
+
+# The court's seconds measured in each run, after the five of the splash and
+# one more to settle.
+COURT_SECONDS = 8
+SKIPPED_SECONDS = 6
+FLOOR_SECONDS = 8
+ROUNDS = 2
+PROBE_RUNS = 5
+# The screen: a windowed 1152x864 client area fits with Wine's frame.
+SCREEN = "1280x1024x24"
+
+
+def arguments():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(REPOSITORY, "build", "default"))
+    parser.add_argument("--exe", default=os.path.join(REPOSITORY, "build", "windows", "Zarvo.exe"))
+    parser.add_argument("--prefix", default=os.path.join(REPOSITORY, "build", "windows", "wine-prefix"))
+    parser.add_argument("--no-wine", action="store_true", help="leave out the Windows program under Wine")
+    return parser.parse_args()
+
+
+ARGS = arguments()
+os.environ["ZARVO"] = os.path.join(ARGS.build, "zarvo")
+os.environ["ZARVO_SOUNDS"] = os.path.join(REPOSITORY, "resources")
+
+from zarvo_e2e import Session, check, wait_until  # noqa: E402  (needs the variables above)
+from stress import answer_both_computers  # noqa: E402
+
+FLOOR = os.path.join(ARGS.build, "bench", "zarvo_swap_floor")
+PROBE = os.path.join(ARGS.build, "bench", "zarvo_first_frame_probe")
+WORLD_STEP = os.path.join(ARGS.build, "bench", "world_step_bench")
+
+
+def say(text):
+    print(text, flush=True)
+
+
+def load():
+    return " ".join(f"{value:.2f}" for value in os.getloadavg())
+
+
+def court_rates(lines):
+    rates = [int(line.split()[0]) for line in lines[SKIPPED_SECONDS:SKIPPED_SECONDS + COURT_SECONDS]]
+    check(len(rates) == COURT_SECONDS, f"only {len(rates)} court seconds in the log")
+    return rates
+
+
+# ---- the Linux program and the floor -------------------------------------------------
+
+
+def linux_game(session):
+    """One game with both computer players; returns its court frame rates
+    and its peak resident memory in kB."""
+    session.start_game()
+    answer_both_computers(session)
+    session.wait_game_window()
+    lines = wait_until(lambda: len(session.log_lines() or []) >= SKIPPED_SECONDS + COURT_SECONDS
+                       and session.log_lines(), timeout=SKIPPED_SECONDS + COURT_SECONDS + 20)
+    check(lines, "the game did not log its seconds")
+    peak = session.memory_kb("VmHWM")
+    status = session.press_escape_and_wait_exit()
+    check(status == 27, f"the game ended with status {status}")
+    session.game = None
+    return court_rates(lines), peak
+
+
+def floor(session):
+    result = subprocess.run([FLOOR, str(FLOOR_SECONDS)], env=session.environment(), capture_output=True,
+                            text=True, timeout=FLOOR_SECONDS + 30)
+    check(result.returncode == 0, f"zarvo_swap_floor failed: {result.stderr.strip()}")
+    renderer = re.search(r"^renderer (.*)$", result.stdout, re.M).group(1)
+    return float(re.search(r"^frames_per_second (\S+)$", result.stdout, re.M).group(1)), renderer
+
+
+# ---- the Windows program under Wine ----------------------------------------------------
+
+
+class WineGame:
+    """Zarvo.exe under Wine on the session's screen, in the shared prefix,
+    which it holds alone meanwhile (as the Wine tests do)."""
+
+    def __init__(self, session):
+        self.session = session
+        self.env = dict(session.environment())
+        self.env.update({"WINEPREFIX": os.path.abspath(ARGS.prefix), "WINEDEBUG": "-all",
+                         "WINEDLLOVERRIDES": "mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv="})
+        subprocess.run(["bash", "-c", 'source "$1" && zarvo_wine_prefix "$2"', "prefix",
+                        os.path.join(REPOSITORY, "tests", "wine", "wine-env.sh"), ARGS.prefix],
+                       check=True, timeout=300)
+        self.lock = open(os.path.abspath(ARGS.prefix) + ".users.lock", "w")
+        check(wait_until(self._try_lock, timeout=150, interval=0.5), "the Wine prefix stayed in use by others")
+        self.folder = tempfile.mkdtemp(prefix="zarvo-figures-wine-")
+        self.game = None
+
+    def _try_lock(self):
+        try:
+            fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            return True
+        except BlockingIOError:
+            return False
+
+    def wineserver(self, *flags):
+        for flag in flags:
+            subprocess.run(["wineserver", flag], env=self.env, capture_output=True, timeout=60)
+
+    def xdotool(self, *arguments):
+        return subprocess.run(["xdotool", *arguments], env=self.env, capture_output=True, text=True,
+                              timeout=20).stdout.strip()
+
+    def window(self, pattern, timeout=20):
+        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--name", pattern).split(), timeout)
+        check(found, f"no window {pattern} under Wine")
+        return found[0]
+
+    def answer(self, pattern, key):
+        box = self.window(pattern)
+        if not wait_until(lambda: self.xdotool("getwindowfocus") == box, timeout=2):
+            self.xdotool("windowfocus", box)
+            check(wait_until(lambda: self.xdotool("getwindowfocus") == box, timeout=3), f"{pattern} takes no focus")
+        self.xdotool("key", key)
+        check(wait_until(lambda: box not in self.xdotool("search", "--onlyvisible", "--name", pattern).split(),
+                         timeout=5), f"{pattern} did not take {key}")
+
+    def log_lines(self):
+        path = os.path.join(self.folder, "vorn.txt")
+        if not os.path.isfile(path):
+            return None
+        with open(path, newline="") as log:
+            return log.read().split("\r\n")[:-1]
+
+    def play(self):
+        """One game with both computer players; returns the court frame rates."""
+        self.wineserver("-k", "-w")
+        for sound in ("miss.wav", "tbhit.wav", "rlhit.wav"):
+            shutil.copy(os.path.join(os.path.dirname(ARGS.exe), sound), self.folder)
+        self.game = subprocess.Popen(["timeout", "-s", "KILL", "120", "wine", os.path.abspath(ARGS.exe)],
+                                     cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        self.answer("^Start fullscreen\\?$", "n")
+        self.answer("^Left AI$", "Return")  # Yes is the default button
+        self.answer("^Right AI$", "y")  # No is the default: Y picks Yes
+        window = self.window("^Zarvo$")
+        lines = wait_until(lambda: len(self.log_lines() or []) >= SKIPPED_SECONDS + COURT_SECONDS
+                           and self.log_lines(), timeout=SKIPPED_SECONDS + COURT_SECONDS + 30)
+        check(lines, "Zarvo.exe did not log its seconds")
+        self.xdotool("windowfocus", window)
+        self.xdotool("keydown", "Escape")
+        try:
+            status = self.game.wait(15)
+        finally:
+            self.xdotool("keyup", "Escape")
+        check(status == 27, f"Zarvo.exe ended with status {status}")
+        self.game = None
+        return court_rates(lines)
+
+    def close(self):
+        if self.game is not None and self.game.poll() is None:
+            self.game.kill()
+            self.game.wait()
+        self.wineserver("-k", "-w")
+        self.lock.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+# ---- first frame -------------------------------------------------------------------------
+
+
+def first_frame():
+    """One fresh game: the last answer is sent by the probe itself."""
+    with Session("figures-first-frame", screen=SCREEN) as session:
+        session.start_game()
+        session.answer("Start fullscreen?", "Escape")  # No
+        session.answer("Left AI", "Return")
+        box = session.wait_window("Right AI")
+        check(wait_until(lambda: session.map_state(box[0]) == "IsViewable", timeout=5), "the box is not shown")
+        # The middle of the title, in the window at the screen's corner.
+        result = subprocess.run([PROBE, box[0], "300", "300", "550", "200"], env=session.environment(),
+                                capture_output=True, text=True, timeout=60)
+        check(result.returncode == 0, f"the probe failed: {result.stderr.strip()}")
+        fields = result.stdout.split()
+        values = dict(zip(fields[0::2], (float(value) for value in fields[1::2])))
+        session.press_escape_and_wait_exit()
+        return values
+
+
+# ---- world step ----------------------------------------------------------------------------
+
+
+def world_step():
+    result = subprocess.run([WORLD_STEP, "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"],
+                            capture_output=True, text=True, timeout=600)
+    check(result.returncode == 0, f"world_step_bench failed: {result.stderr.strip()}")
+    median = re.search(r"^BM_RunFrame_median\s+(\S+) ns.*allocs_per_frame=(\S+)", result.stdout, re.M)
+    check(median is not None, "no median in world_step_bench's output")
+    return float(median.group(1)), float(median.group(2))
+
+
+# ---- all of it -------------------------------------------------------------------------------
+
+
+def main():
+    started = time.monotonic()
+    say(f"load average at the start (1, 5, 15 min): {load()}  on {os.cpu_count()} cores")
+
+    games, floors, wines, peaks = [], [], [], []
+    renderer = None
+    with Session("figures", screen=SCREEN, time_limit=300) as session:
+        for round_number in range(1, ROUNDS + 1):
+            rates, peak = linux_game(session)
+            games.append(statistics.mean(rates))
+            peaks.append(peak)
+            say(f"round {round_number}: Linux game, court frames per second {rates}, mean {games[-1]:.0f}")
+            rate, renderer = floor(session)
+            floors.append(rate)
+            say(f"round {round_number}: swap floor, frames per second {rate:.0f}")
+            if not ARGS.no_wine:
+                wine = WineGame(session)
+                try:
+                    rates = wine.play()
+                finally:
+                    wine.close()
+                wines.append(statistics.mean(rates))
+                say(f"round {round_number}: Zarvo.exe under Wine, court frames per second {rates}, "
+                    f"mean {wines[-1]:.0f}")
+
+    probes = []
+    for run in range(PROBE_RUNS):
+        values = first_frame()
+        probes.append(values)
+        say(f"first frame {run + 1}: on the screen {values['after_ms']:.0f} to {values['first_frame_ms']:.0f} ms "
+            f"after the last answer ({values['reads']:.0f} screen reads)")
+
+    step_ns, allocations = world_step()
+
+    game, floor_rate = statistics.mean(games), statistics.mean(floors)
+    say("")
+    say(f"GL renderer: {renderer}; screen {SCREEN}, window 1152x864")
+    say(f"frame cost: game {game:.0f} fps, floor {floor_rate:.0f} fps, ratio {game / floor_rate:.2f} (target 0.9)")
+    if wines:
+        wine = statistics.mean(wines)
+        say(f"Wine against Linux: {wine:.0f} fps against {game:.0f} fps, ratio {wine / game:.2f} (target 0.8)")
+    latest = statistics.median(p["first_frame_ms"] for p in probes)
+    earliest = statistics.median(p["after_ms"] for p in probes)
+    say(f"last answer to first frame: median {latest:.0f} ms (seen between {earliest:.0f} and {latest:.0f} ms; "
+        f"{PROBE_RUNS} runs)")
+    say(f"world step: {step_ns:.1f} ns per frame (median of 5), {allocations:g} allocations per frame")
+    say(f"peak resident memory of the game: {max(peaks) / 1024:.1f} MB (VmHWM)")
+    say(f"load average at the end (1, 5, 15 min): {load()}; {time.monotonic() - started:.0f} s in all")
+
+
+if __name__ == "__main__":
+    main()

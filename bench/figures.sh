@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds what the performance figures need and measures them (bench/figures.py):
+#   bash bench/figures.sh            # with the Windows program under Wine
+#   bash bench/figures.sh --no-wine  # the Linux figures only
+# It reports and never judges: a figure below its target does not fail it.
+# Run it on a quiet machine; it prints the load average before and after.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)" \
+  --target zarvo zarvo_swap_floor zarvo_first_frame_probe world_step_bench >/dev/null
+if [[ " $* " != *" --no-wine "* ]]; then
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$(nproc)" --target zarvo >/dev/null
+fi
+exec python3 bench/figures.py "$@"
