@@ -18,29 +18,27 @@
 #include <string.h>
 #include <time.h>
 
-static int redirect_refused = 0;
-
-static int note_refusal(Display* display, XErrorEvent* error) {
-    (void)display;
-    if (error->error_code == BadAccess) {
-        redirect_refused = 1;
+/* Whether a window manager runs: it owns the screen's WM_Sn selection
+ * (ICCCM) or names its check window on the root (EWMH). */
+static int manager_running(Display* display, int screen) {
+    char selection[32];
+    snprintf(selection, sizeof selection, "WM_S%d", screen);
+    if (XGetSelectionOwner(display, XInternAtom(display, selection, False)) != None) {
+        return 1;
     }
-    return 0;
-}
-
-/* Whether a window manager runs: it holds the root window's substructure
- * redirection, which only one client can have. */
-static int manager_running(Display* display, Window root) {
-    XErrorHandler previous = XSetErrorHandler(note_refusal);
-    redirect_refused = 0;
-    XSelectInput(display, root, SubstructureRedirectMask);
-    XSync(display, False);
-    if (!redirect_refused) {
-        XSelectInput(display, root, NoEventMask);
-        XSync(display, False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = NULL;
+    const int found = XGetWindowProperty(display, RootWindow(display, screen),
+                                         XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                                         XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+                      items == 1;
+    if (data != NULL) {
+        XFree(data);
     }
-    XSetErrorHandler(previous);
-    return redirect_refused;
+    return found;
 }
 
 static void set_wm_state(Display* display, Window window, long state) {
@@ -122,8 +120,7 @@ int main(int argc, char** argv) {
     }
     const Window window = (Window)strtoul(argv[1], NULL, 0);
     const int screen = DefaultScreen(display);
-    const Window root = RootWindow(display, screen);
-    const int managed = manager_running(display, root);
+    const int managed = manager_running(display, screen);
     int status = 0;
 
     if (strcmp(argv[2], "minimise") == 0) {
