@@ -3,7 +3,7 @@
  * root window, as XIconifyWindow does); "restore" maps the window again.
  *
  * A bare Xvfb has no window manager, so nobody would act on the request:
- * then this tool does the manager's part itself. Minimising marks the window
+ * then this tool does the manager's work itself. Minimising marks the window
  * iconic (WM_STATE, _NET_WM_STATE_HIDDEN) and unmaps it; restoring clears the
  * marks, maps the window, waits until it is mapped and gives it the keyboard
  * focus, as a manager does with a window it brings back.
