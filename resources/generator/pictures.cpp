@@ -62,11 +62,11 @@ Shader shadedSphere(double cx, double cy, double radius, Rgb base, double rimFad
         if (d2 > 1.0) return std::nullopt;
         const Vec3 n{dx, dy, std::sqrt(1.0 - d2)};
         const double diffuse = std::max(0.0, dot(n, light));
-        const double spec = std::pow(std::max(0.0, dot(n, half)), 16.0);
+        const double specular = std::pow(std::max(0.0, dot(n, half)), 16.0);
         // A little light bounced back from below right keeps the dark side blue.
         const double bounce = 0.10 * std::max(0.0, dot(n, bounceDir));
         Rgb col = scale(base, ambient + (1.0 - ambient) * diffuse + bounce);
-        col = add(col, scale(Rgb{1, 1, 1}, 0.55 * spec));
+        col = add(col, scale(Rgb{1, 1, 1}, 0.55 * specular));
         if (rimFade > 0) col = scale(col, smoothstep(0.0, rimFade, radius * (1.0 - std::sqrt(d2))));
         return Rgb{clamp01(col.r), clamp01(col.g), clamp01(col.b)};
     };

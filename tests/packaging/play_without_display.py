@@ -20,19 +20,10 @@ import tempfile
 import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from zarvo_e2e import TITLE_BLUE, WALL_BLUE, near  # noqa: E402
+from zarvo_e2e import TITLE_BLUE, WALL_BLUE, ScenarioFailure, check, near  # noqa: E402
 
 SKIP = 77
 RUN_TIME_LIMIT_S = 420
-
-
-class Failure(AssertionError):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def pixels(image, frame=None):
@@ -57,7 +48,7 @@ def free_display():
     for number in range(500, 600):
         if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
             return f":{number}"
-    raise Failure("no free display number to name as unreachable")
+    raise ScenarioFailure("no free display number to name as unreachable")
 
 
 def marked_processes(mark):
@@ -91,7 +82,7 @@ def play(clone, display):
         run.kill()
         output, _ = run.communicate()
         print(output[-4000:])
-        raise Failure(f"tools/play.sh ran longer than {RUN_TIME_LIMIT_S} s")
+        raise ScenarioFailure(f"tools/play.sh ran longer than {RUN_TIME_LIMIT_S} s")
     finally:
         left = marked_processes(mark)
         for pid, _ in left:
@@ -163,5 +154,5 @@ def main():
 if __name__ == "__main__":
     try:
         main()
-    except Failure as failure:
+    except ScenarioFailure as failure:
         sys.exit(f"FAIL: {failure}")
