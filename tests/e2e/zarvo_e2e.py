@@ -130,6 +130,7 @@ class Session:
         self.game = None
         self.display = None
         self.folder = None
+        self.program_folder = None
         self.last_answer_time = None
 
     # ---- life cycle ------------------------------------------------------
@@ -162,6 +163,8 @@ class Session:
         if self.folder is not None:
             os.chmod(self.folder, 0o755)
             shutil.rmtree(self.folder, ignore_errors=True)
+        if self.program_folder is not None:
+            shutil.rmtree(self.program_folder, ignore_errors=True)
         return False
 
     def _start_xvfb(self):
@@ -201,7 +204,15 @@ class Session:
         return env
 
     def start_game(self):
-        command = ["timeout", "-s", "KILL", str(self.time_limit), GAME]
+        game = GAME
+        if self.as_nobody:
+            # The build folder may lie inside a folder only its owner can enter
+            # (a clone in a mktemp folder), so nobody runs a copy of the program.
+            self.program_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-program-")
+            os.chmod(self.program_folder, 0o755)
+            game = shutil.copy(GAME, self.program_folder)
+            os.chmod(game, 0o755)
+        command = ["timeout", "-s", "KILL", str(self.time_limit), game]
         if self.as_nobody:
             command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
         self.stderr = tempfile.TemporaryFile("w+")
