@@ -217,11 +217,24 @@ class Session:
             command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
         self.stderr = tempfile.TemporaryFile("w+")
         env = self.environment()
+        if self.program_folder is not None:
+            self._copy_suppressions(env)
         if GAME_PRELOAD:
             env["LD_PRELOAD"] = GAME_PRELOAD
         self.game = subprocess.Popen(command, cwd=self.folder, env=env, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr, start_new_session=True)
         self.start_time = time.monotonic()
+
+    def _copy_suppressions(self, env):
+        """Points the sanitizers' suppression files at copies that nobody can
+        read, beside the copy of the program."""
+        for name in ("ASAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "UBSAN_OPTIONS"):
+            def copy(match):
+                copied = shutil.copy(match.group(2), os.path.join(self.program_folder, f"{name}.supp"))
+                os.chmod(copied, 0o644)
+                return match.group(1) + "suppressions=" + copied
+            if name in env:
+                env[name] = re.sub(r"(^|:)suppressions=([^:]+)", copy, env[name])
 
     def _end_game(self):
         if self.game is not None and self.game.poll() is None:
