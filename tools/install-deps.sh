@@ -16,6 +16,9 @@ packages=(
   g++-mingw-w64-x86-64-posix googletest wine wine64 python3
   # Packaging: the .deb's library dependencies, and the check of its menu entry.
   dpkg-dev desktop-file-utils
+  # SDL draws its question boxes on X with core fonts in ISO 10646; a bare
+  # X server (Xvfb) has only "fixed" in ISO 8859-1, and every box fails.
+  xfonts-base
 )
 
 missing=()
