@@ -73,8 +73,18 @@ int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
                                   set.buttons,
                                   nullptr};
     int chosen = -1;
+    SDL_ClearError();  // the reason below must be this box's, not an older one
     if (SDL_ShowMessageBox(&data, &chosen) != 0) {
-        std::fprintf(stderr, "%s: %s\n", caption, text);
+        // One line that says why, so that a player (or a bug report) can tell
+        // why the game went on with the default answer.
+        const char* answer = "";
+        for (int i = 0; i < set.count; ++i) {
+            if (set.buttons[i].buttonid == defaultId) {
+                answer = set.buttons[i].text;
+            }
+        }
+        std::fprintf(stderr, "%s: %s [answered %s: the box could not be shown: %s]\n", caption, text, answer,
+                     SDL_GetError());
         return defaultId;
     }
     // Closed without a button (the window manager's close button): taken as

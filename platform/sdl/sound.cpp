@@ -1,10 +1,19 @@
 // WAV playback by file name on one SDL audio device. Playing a sound cuts off
 // the one still playing, as asynchronous playback on Windows does.
+//
+// Files are read and converted on a loader thread, never in the frame: a
+// large or slow file would otherwise hold up frames for as long as it takes.
+// A file asked for before it is ready plays as soon as it is, unless another
+// sound has been asked for since.
 #include <SDL.h>
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <list>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -26,9 +35,18 @@ SDL_AudioSpec deviceSpec{};
 struct LoadedSound {
     std::string fileName;
     std::vector<Uint8> samples;  // in the device's format; empty when unplayable
+    bool ready = false;
 };
 
-std::vector<LoadedSound> cache;
+// Everything below is shared with the loader thread and guarded by `guard`,
+// which neither side holds while a file is read.
+std::mutex guard;
+std::condition_variable changed;
+std::list<LoadedSound> cache;  // a list: the loader keeps a reference across a load
+LoadedSound* wanted = nullptr;  // asked for while loading: played once ready
+bool loaderHeld = false;
+bool loaderStopping = false;
+std::thread loader;
 
 bool IsReadableSize(const char* fileName) {
     struct stat info {};
@@ -39,7 +57,7 @@ bool IsReadableSize(const char* fileName) {
 
 std::vector<Uint8> LoadInDeviceFormat(const char* fileName) {
     std::vector<Uint8> result;
-    if (device == 0 || !IsReadableSize(fileName)) {
+    if (!IsReadableSize(fileName)) {
         return result;
     }
     SDL_AudioSpec fileSpec{};
@@ -70,20 +88,69 @@ std::vector<Uint8> LoadInDeviceFormat(const char* fileName) {
     return result;
 }
 
-// Each file is read at its first play and kept: reading again at every
-// bounce would hold up frames on the disk. A file that could not be played
-// then stays silent for the rest of the run.
-const std::vector<Uint8>& SoundFor(const char* fileName) {
-    for (const LoadedSound& sound : cache) {
-        if (sound.fileName == fileName) {
-            return sound.samples;
+// With `guard` held. An unplayable sound leaves the one playing alone.
+void Play(const LoadedSound& sound) {
+    if (!sound.samples.empty()) {
+        SDL_ClearQueuedAudio(device);
+        SDL_QueueAudio(device, sound.samples.data(), static_cast<Uint32>(sound.samples.size()));
+    }
+}
+
+LoadedSound* NextToLoad() {
+    for (LoadedSound& sound : cache) {
+        if (!sound.ready) {
+            return &sound;
         }
     }
-    if (cache.size() == kMaxCachedFiles) {
-        cache.erase(cache.begin());
+    return nullptr;
+}
+
+void LoadFiles() {
+    std::unique_lock lock(guard);
+    for (;;) {
+        changed.wait(lock, [] { return loaderStopping || (!loaderHeld && NextToLoad() != nullptr); });
+        if (loaderStopping) {
+            return;
+        }
+        LoadedSound& sound = *NextToLoad();
+        const std::string fileName = sound.fileName;
+        lock.unlock();
+        std::vector<Uint8> samples = LoadInDeviceFormat(fileName.c_str());
+        lock.lock();
+        sound.samples = std::move(samples);
+        sound.ready = true;
+        if (wanted == &sound) {
+            wanted = nullptr;
+            Play(sound);
+        }
+        changed.notify_all();
     }
-    cache.push_back(LoadedSound{fileName, LoadInDeviceFormat(fileName)});
-    return cache.back().samples;
+}
+
+// With `guard` held. Each file is read once and kept: reading again at every
+// bounce would be wasted work. A file that could not be played then stays
+// silent for the rest of the run.
+LoadedSound& Entry(const char* fileName) {
+    for (LoadedSound& sound : cache) {
+        if (sound.fileName == fileName) {
+            return sound;
+        }
+    }
+    if (cache.size() >= kMaxCachedFiles) {
+        // The oldest file already loaded makes room; the loader may hold the others.
+        for (auto it = cache.begin(); it != cache.end(); ++it) {
+            if (it->ready) {
+                if (wanted == &*it) {
+                    wanted = nullptr;
+                }
+                cache.erase(it);
+                break;
+            }
+        }
+    }
+    cache.push_back(LoadedSound{fileName, {}, false});
+    changed.notify_all();
+    return cache.back();
 }
 
 }  // namespace
@@ -109,21 +176,46 @@ void OpenSoundDevice() {
         return;
     }
     SDL_PauseAudioDevice(device, 0);
+    loaderStopping = false;
+    loader = std::thread(LoadFiles);
 }
 
 void CloseSoundDevice() {
+    if (loader.joinable()) {
+        {
+            const std::lock_guard lock(guard);
+            loaderStopping = true;
+        }
+        changed.notify_all();
+        loader.join();
+    }
     if (device != 0) {
         SDL_CloseAudioDevice(device);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         device = 0;
     }
     cache.clear();
+    wanted = nullptr;
 }
 
 std::uint32_t QueuedSoundBytes() { return device == 0 ? 0 : SDL_GetQueuedAudioSize(device); }
 
 std::uint32_t SoundBytes(const char* fileName) {
-    return fileName == nullptr ? 0 : static_cast<std::uint32_t>(SoundFor(fileName).size());
+    if (device == 0 || fileName == nullptr) {
+        return 0;
+    }
+    std::unique_lock lock(guard);
+    const LoadedSound& sound = Entry(fileName);
+    changed.wait(lock, [&] { return sound.ready; });
+    return static_cast<std::uint32_t>(sound.samples.size());
+}
+
+void HoldSoundLoading(bool held) {
+    {
+        const std::lock_guard lock(guard);
+        loaderHeld = held;
+    }
+    changed.notify_all();
 }
 
 }  // namespace sdlbackend
@@ -135,12 +227,16 @@ void PlaySoundFile(const char* fileName) {
     if (device == 0 || fileName == nullptr) {
         return;
     }
-    const std::vector<Uint8>& samples = SoundFor(fileName);
-    if (samples.empty()) {
-        return;
+    const std::lock_guard lock(guard);
+    LoadedSound& sound = Entry(fileName);
+    if (sound.ready) {
+        if (!sound.samples.empty()) {
+            wanted = nullptr;
+            Play(sound);
+        }
+    } else {
+        wanted = &sound;
     }
-    SDL_ClearQueuedAudio(device);
-    SDL_QueueAudio(device, samples.data(), static_cast<Uint32>(samples.size()));
 }
 
 }  // namespace platform

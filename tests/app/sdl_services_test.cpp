@@ -184,10 +184,35 @@ TEST_F(SdlSound, AWavFileIsQueuedInTheDeviceFormat) {
 }
 
 TEST_F(SdlSound, ANewSoundCutsOffTheOnePlaying) {
+    const std::uint32_t rlhitBytes = sdlbackend::SoundBytes("rlhit.wav");
+    sdlbackend::SoundBytes("miss.wav");  // loaded, so that it plays at once
     platform::PlaySoundFile("miss.wav");
-    ASSERT_GT(sdlbackend::QueuedSoundBytes(), sdlbackend::SoundBytes("rlhit.wav"));
+    ASSERT_GT(sdlbackend::QueuedSoundBytes(), rlhitBytes);
     platform::PlaySoundFile("rlhit.wav");
-    EXPECT_LE(sdlbackend::QueuedSoundBytes(), sdlbackend::SoundBytes("rlhit.wav"));
+    EXPECT_LE(sdlbackend::QueuedSoundBytes(), rlhitBytes);
+}
+
+TEST_F(SdlSound, AFileIsReadOffTheCallerAndPlaysOnceReady) {
+    // Close to the size limit: 16-bit mono samples, all silent.
+    const std::uint32_t sampleBytes = 9'500'000;
+    std::string large("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44);
+    const auto putSize = [&](std::size_t at, std::uint32_t size) {
+        for (int i = 0; i < 4; ++i) large[at + i] = static_cast<char>(size >> (8 * i));
+    };
+    putSize(4, 36 + sampleBytes);
+    putSize(40, sampleBytes);
+    large.resize(large.size() + sampleBytes);
+    Write("large.wav", large);
+
+    sdlbackend::SoundBytes("miss.wav");
+    platform::PlaySoundFile("miss.wav");
+    const std::uint32_t missQueued = sdlbackend::QueuedSoundBytes();
+    sdlbackend::HoldSoundLoading(true);
+    platform::PlaySoundFile("large.wav");  // returns with the file unread
+    EXPECT_GT(sdlbackend::QueuedSoundBytes(), 0u);
+    EXPECT_LE(sdlbackend::QueuedSoundBytes(), missQueued);
+    sdlbackend::HoldSoundLoading(false);
+    EXPECT_TRUE(WaitFor([&] { return sdlbackend::QueuedSoundBytes() > missQueued; }));
 }
 
 TEST_F(SdlSound, UnplayableFilesAreSilentAndLeaveThePlayingSoundAlone) {
@@ -202,6 +227,7 @@ TEST_F(SdlSound, UnplayableFilesAreSilentAndLeaveThePlayingSoundAlone) {
     }
     fs::resize_file("huge.wav", 11 * 1024 * 1024);
 
+    sdlbackend::SoundBytes("miss.wav");
     platform::PlaySoundFile("miss.wav");
     for (const char* name : {"missing.wav", "empty.wav", "garbage.wav", "header-only.wav", "folder.wav", "pipe.wav",
                              "huge.wav"}) {

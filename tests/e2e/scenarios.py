@@ -257,9 +257,32 @@ def no_display():
             check(line in errors, f"standard error lacks {line!r}")
 
 
+def questions_without_boxes():
+    """A display whose only font is the X server's built-in one, which SDL's
+    boxes cannot draw with: each question goes to standard error with the
+    reason, and the default answers are taken (fullscreen, the computer on the
+    left only)."""
+    with Session("questions-without-boxes", screen="1152x864x24", xvfb_args=["-fp", "built-ins"]) as session:
+        session.start_game()
+        window = session.wait_game_window()
+        check_window_at_origin(window)
+        for question in ("Start fullscreen?: Would you like to run in fullscreen mode?",
+                         "Left AI: Is the left paddle computer controlled?",
+                         "Right AI: Is the right paddle computer controlled?"):
+            line = session.printed_question(question.split(":")[0]) or ""
+            check(line.startswith(question) and "could not be shown: " in line and not line.endswith(": ]"),
+                  f"standard error does not give the question {question!r} with a reason: {line!r}")
+        court = wait_for_court(session)
+        left_start = court.grey_run_centre(LEFT_PADDLE_COLUMN)
+        check(session.wait_shot(lambda s: abs((s.grey_run_centre(LEFT_PADDLE_COLUMN) or left_start) - left_start) > 20,
+                                timeout=10) is not None, "the left paddle never moved by itself")
+        status = session.press_escape_and_wait_exit()
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
 SCENARIOS = {function.__name__: function for function in (
     windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
-    no_sound_device, bad_sound_files, read_only_folder, no_display)}
+    no_sound_device, bad_sound_files, read_only_folder, no_display, questions_without_boxes)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:

@@ -117,12 +117,13 @@ class Session:
     """One game on one private screen. Use as a context manager."""
 
     def __init__(self, name, screen="1280x1024x24", env=None, sounds=SOUND_FILES, as_nobody=False,
-                 time_limit=GAME_TIME_LIMIT_S):
+                 time_limit=GAME_TIME_LIMIT_S, xvfb_args=()):
         self.name = name
         # The game's time limit; its X server's is a minute longer.
         self.time_limit = time_limit
         self.xvfb_time_limit = time_limit + XVFB_TIME_LIMIT_S - GAME_TIME_LIMIT_S
         self.screen = screen
+        self.xvfb_args = list(xvfb_args)
         self.extra_env = env or {}
         self.sounds = sounds
         self.as_nobody = as_nobody
@@ -172,7 +173,8 @@ class Session:
         # Its own time limit too: should this script be killed outright, the
         # server does not outlive it for long.
         self.xvfb = subprocess.Popen(
-            ["timeout", "-s", "KILL", str(self.xvfb_time_limit), "Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen, "-noreset", "-nolisten", "tcp"],
+            ["timeout", "-s", "KILL", str(self.xvfb_time_limit), "Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen, "-noreset", "-nolisten", "tcp"]
+            + self.xvfb_args,
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -266,6 +268,14 @@ class Session:
         self.stderr.seek(0)
         return self.stderr.read()
 
+    def printed_question(self, title):
+        """The line in which the game printed the question with this title to
+        standard error, having failed to show it as a box (it then takes the
+        default answer), or None."""
+        if self.game is None:
+            return None
+        return next((line for line in self.game_stderr().splitlines() if line.startswith(title + ": ")), None)
+
     def game_pid(self):
         """The game's own process id: the child of the time limit."""
         check(self.running(), "the game is not running")
@@ -313,7 +323,18 @@ class Session:
         return None
 
     def wait_window(self, title, timeout=10):
-        window = wait_until(lambda: self.window(title), timeout)
+        """The window with this title; fails at once when the game printed it
+        as a question instead of showing it."""
+        printed = []
+
+        def shown():
+            window = self.window(title)
+            if window is None and self.printed_question(title):
+                printed.append(self.printed_question(title))
+                return True
+            return window
+        window = wait_until(shown, timeout)
+        check(not printed, f'the game could not show the question "{title}" and printed it: {printed and printed[0]}')
         check(window is not None, f'no window "{title}" within {timeout} s')
         return window
 
