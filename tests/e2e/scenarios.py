@@ -62,6 +62,14 @@ def paddle_at_rest(session, column):
     return rows[0]
 
 
+def check_left_computer_steers(session, court):
+    left_start = court.grey_run_centre(LEFT_PADDLE_COLUMN)
+    check(left_start is not None, "no left paddle on the court")
+    steered = session.wait_shot(
+        lambda s: abs((s.grey_run_centre(LEFT_PADDLE_COLUMN) or left_start) - left_start) > 20, timeout=10)
+    check(steered is not None, "the left paddle never moved by itself")
+
+
 def tap_up_on_the_right(session):
     """Holds Up for a tenth of a second: the right paddle moves up and stops
     when the key is let go, short of the top wall, where a paddle that ran on
@@ -105,12 +113,7 @@ def windowed_play():
         start, rest = tap_up_on_the_right(session)
         check(rest < start - 10, f"holding Up moved the right paddle from row {start} to row {rest}")
 
-        # The computer steers the left paddle.
-        left_start = court.grey_run_centre(LEFT_PADDLE_COLUMN)
-        check(left_start is not None, "no left paddle on the court")
-        steered = session.wait_shot(
-            lambda s: abs((s.grey_run_centre(LEFT_PADDLE_COLUMN) or left_start) - left_start) > 20, timeout=10)
-        check(steered is not None, "the left paddle never moved by itself")
+        check_left_computer_steers(session, court)
 
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
@@ -272,10 +275,7 @@ def questions_without_boxes():
             line = session.printed_question(question.split(":")[0]) or ""
             check(line.startswith(question) and "could not be shown: " in line and not line.endswith(": ]"),
                   f"standard error does not give the question {question!r} with a reason: {line!r}")
-        court = wait_for_court(session)
-        left_start = court.grey_run_centre(LEFT_PADDLE_COLUMN)
-        check(session.wait_shot(lambda s: abs((s.grey_run_centre(LEFT_PADDLE_COLUMN) or left_start) - left_start) > 20,
-                                timeout=10) is not None, "the left paddle never moved by itself")
+        check_left_computer_steers(session, wait_for_court(session))
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
