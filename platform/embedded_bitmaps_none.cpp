@@ -1,4 +1,4 @@
-// Placeholder until the pictures are linked in: every picture is missing.
+// The picture store of the headless tests: every picture is missing.
 #include "platform/embedded_bitmaps.h"
 
 namespace platform {

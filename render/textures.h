@@ -1,11 +1,13 @@
 #pragma once
 
 #include "render/gl_api.h"
+#include "resources/resource_ids.h"
 
 inline constexpr int kTextureCount = 7;
 
 // Resource id of the picture in each slot of textures.
-inline constexpr int kTextureIds[kTextureCount] = {120, 114, 118, 115, 116, 117, 119};
+inline constexpr int kTextureIds[kTextureCount] = {IDB_WHITE,     IDB_BALL,      IDB_PADDLE,    IDB_TITLE,
+                                                   IDB_EXIT_HINT, IDB_LEFT_KEYS, IDB_RIGHT_KEYS};
 
 inline constexpr int kWhiteSlot = 0;
 inline constexpr int kBallSlot = 1;

@@ -10,6 +10,7 @@
 #include "platform/dib.h"
 #include "platform/embedded_bitmap_data.h"
 #include "platform/embedded_bitmaps.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -118,8 +119,9 @@ TEST(EmbeddedBitmaps, HoldTheSevenPicturesAtTheirSizes) {
         std::size_t resourceBytes;
     };
     const Expected pictures[] = {
-        {114, 32, 32, 3114},    {115, 512, 512, 786474}, {116, 128, 128, 49194}, {117, 128, 128, 49194},
-        {118, 20, 76, 4602},    {119, 128, 128, 49194},  {120, 64, 64, 12330},
+        {IDB_BALL, 32, 32, 3114},          {IDB_TITLE, 512, 512, 786474},     {IDB_EXIT_HINT, 128, 128, 49194},
+        {IDB_LEFT_KEYS, 128, 128, 49194},  {IDB_PADDLE, 20, 76, 4602},        {IDB_RIGHT_KEYS, 128, 128, 49194},
+        {IDB_WHITE, 64, 64, 12330},
     };
     ASSERT_EQ(platform::kEmbeddedBitmapCount, 7u);
     for (const Expected& e : pictures) {
@@ -145,7 +147,7 @@ TEST(EmbeddedBitmaps, HoldTheSevenPicturesAtTheirSizes) {
 
 TEST(EmbeddedBitmaps, WhitePictureIsWhiteToItsLastByteAndUnknownIdsFail) {
     platform::Bitmap white;
-    ASSERT_TRUE(platform::LoadEmbeddedBitmap(120, &white));
+    ASSERT_TRUE(platform::LoadEmbeddedBitmap(IDB_WHITE, &white));
     const std::size_t bytes = static_cast<std::size_t>(white.width) * 3 * static_cast<std::size_t>(white.height);
     std::vector<std::uint8_t> expected(bytes, 255);
     EXPECT_EQ(std::memcmp(white.bits, expected.data(), bytes), 0);

@@ -19,7 +19,7 @@ GLint LevelZeroWidth(int slot) {
 
 class MissingPaddlePicture : public SceneTest {
 protected:
-    std::set<int> MissingPictures() const override { return {118}; }
+    std::set<int> MissingPictures() const override { return {IDB_PADDLE}; }
 };
 
 TEST_F(MissingPaddlePicture, PaddlesShowUntexturedInTheCurrentColourAndTheRestDrawsAsUsual) {
@@ -48,7 +48,7 @@ TEST_F(MissingPaddlePicture, PaddlesShowUntexturedInTheCurrentColourAndTheRestDr
 
 class MissingTitlePicture : public SceneTest {
 protected:
-    std::set<int> MissingPictures() const override { return {115}; }
+    std::set<int> MissingPictures() const override { return {IDB_TITLE}; }
 };
 
 TEST_F(MissingTitlePicture, TitleSquareShowsWhiteAndTheHintsStillShow) {
@@ -59,8 +59,8 @@ TEST_F(MissingTitlePicture, TitleSquareShowsWhiteAndTheHintsStillShow) {
         }
     }
     EXPECT_TRUE(AtScene(-1.75, 0.0).IsBlack());
-    ExpectPictureAt(117, kLightBlue, 1, Rect{-3.2, 0.0, -2.4, 0.8});
-    ExpectPictureAt(119, kLightBlue, 1, Rect{2.4, 0.0, 3.2, 0.8});
+    ExpectPictureAt(IDB_LEFT_KEYS, kLightBlue, 1, Rect{-3.2, 0.0, -2.4, 0.8});
+    ExpectPictureAt(IDB_RIGHT_KEYS, kLightBlue, 1, Rect{2.4, 0.0, 3.2, 0.8});
 }
 
 }  // namespace

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "resources/resource_ids.h"
 #include "tests/render/scene_fixture.h"
 #include "world/world_values.h"
 
 namespace {
 
-constexpr int kTitle = 115;
-constexpr int kExitHint = 116;
-constexpr int kLeftKeys = 117;
-constexpr int kRightKeys = 119;
+constexpr int kTitle = IDB_TITLE;
+constexpr int kExitHint = IDB_EXIT_HINT;
+constexpr int kLeftKeys = IDB_LEFT_KEYS;
+constexpr int kRightKeys = IDB_RIGHT_KEYS;
 
 constexpr Rect kTitleSquare{-1.7, -1.7, 1.7, 1.7};
 constexpr Rect kExitHintSquare{0.0, 1.6, 0.8, 2.4};

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "resources/resource_ids.h"
 
 // The backend's WinMain calls GameMain and its window class calls WindowProc;
 // this program uses neither.
@@ -40,8 +41,9 @@ struct PictureSize {
     int height;
 };
 
-constexpr PictureSize kPictures[] = {{114, 32, 32},   {115, 512, 512}, {116, 128, 128}, {117, 128, 128},
-                                     {118, 20, 76},   {119, 128, 128}, {120, 64, 64}};
+constexpr PictureSize kPictures[] = {{IDB_BALL, 32, 32},        {IDB_TITLE, 512, 512},    {IDB_EXIT_HINT, 128, 128},
+                                     {IDB_LEFT_KEYS, 128, 128}, {IDB_PADDLE, 20, 76},     {IDB_RIGHT_KEYS, 128, 128},
+                                     {IDB_WHITE, 64, 64}};
 
 // The resource's own bytes: the 40-byte header, then the pixel rows.
 const std::uint8_t* RawResource(int id, DWORD* size) {
@@ -83,7 +85,7 @@ TEST(BitmapResources, EachLoadsWithItsSizeAndStoredRows) {
 
 TEST(BitmapResources, WhitePictureIsWhite) {
     platform::Bitmap bitmap;
-    ASSERT_TRUE(platform::LoadBitmapResource(platform::GetOwnModule(), 120, &bitmap));
+    ASSERT_TRUE(platform::LoadBitmapResource(platform::GetOwnModule(), IDB_WHITE, &bitmap));
     for (int i = 0; i < 64 * 64 * 3; ++i) {
         ASSERT_EQ(bitmap.bits[i], 255) << "byte " << i;
     }
