@@ -35,6 +35,16 @@ inline constexpr int kIdNo = 7;
 // default button.
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style);
 
+// The button that Enter takes: No where the style makes the second button of
+// Yes/No (or Yes/No/Cancel) the default, else Yes; OK for every other set.
+constexpr int DefaultButton(std::uint32_t style) {
+    const std::uint32_t buttons = style & kMbButtonsMask;
+    if (buttons != kMbYesNo && buttons != kMbYesNoCancel) {
+        return kIdOk;
+    }
+    return (style & kMbDefButtonMask) == kMbDefButton2 ? kIdNo : kIdYes;
+}
+
 // ---- Module and window class -----------------------------------------------
 struct Module;  // opaque: the program's own module instance
 

@@ -34,11 +34,6 @@ ButtonSet ButtonsFor(std::uint32_t style) {
     return set;
 }
 
-int DefaultButton(const ButtonSet& set, std::uint32_t style) {
-    const int index = (style & kMbDefButtonMask) == kMbDefButton2 && set.count > 1 ? 1 : 0;
-    return set.buttons[index].buttonid;
-}
-
 Uint32 IconFlags(std::uint32_t style) {
     switch (style & kMbIconMask) {
         case kMbIconWarning:
@@ -55,7 +50,7 @@ Uint32 IconFlags(std::uint32_t style) {
 
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
     ButtonSet set = ButtonsFor(style);
-    const int defaultId = DefaultButton(set, style);
+    const int defaultId = DefaultButton(style);
     for (int i = 0; i < set.count; ++i) {
         if (set.buttons[i].buttonid == defaultId) {
             set.buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;

@@ -110,11 +110,7 @@ using testplatform::Record;
 using testplatform::state;
 
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
-    int answer = kIdOk;
-    const std::uint32_t buttons = style & kMbButtonsMask;
-    if (buttons == kMbYesNo || buttons == kMbYesNoCancel) {
-        answer = (style & kMbDefButtonMask) == kMbDefButton2 ? kIdNo : kIdYes;
-    }
+    int answer = DefaultButton(style);
     const auto scripted = state.answers.find(caption);
     if (scripted != state.answers.end()) {
         answer = scripted->second;

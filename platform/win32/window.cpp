@@ -37,18 +37,6 @@ PIXELFORMATDESCRIPTOR GlPixelFormat(int colorBits, int depthBits) {
     return pfd;
 }
 
-// The answer a box would give if the user just pressed Enter.
-int DefaultButton(std::uint32_t style) {
-    const bool second = (style & kMbDefButtonMask) == kMbDefButton2;
-    switch (style & kMbButtonsMask) {
-        case kMbYesNo:
-        case kMbYesNoCancel:
-            return second ? kIdNo : kIdYes;
-        default:
-            return kIdOk;
-    }
-}
-
 }  // namespace
 
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
