@@ -98,12 +98,12 @@ void DrawCourt() {
     BoxCorners(leftPaddle);
     glEnd();
 
-    // Same picture and colour as the left paddle; the light blue set at the
-    // end is the walls' colour.
+    // Same picture and colour as the left paddle; the walls that follow take
+    // the goal strips' resting light blue, set at the end.
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);
     BoxCorners(rightPaddle);
-    glColor4f(0.0f, 0.64f, 1.0f, 1.0f);
+    glColor4f(goalRestColor.r, goalRestColor.g, goalRestColor.b, 1.0f);
     glEnd();
 
     const float p = leftBarLength - 3.2f;

@@ -15,7 +15,6 @@ std::uint32_t timerId = 0;
 
 namespace {
 
-constexpr double kMotionDivisor = 1.6;
 constexpr double kTrailSpacing = 0.2;
 constexpr std::uint32_t kTickMs = 1000;
 

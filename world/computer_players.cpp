@@ -6,8 +6,6 @@ namespace {
 
 constexpr double kCentreDeadBand = 0.1;
 
-double CentreY(const Box& box) { return (box.MaxCorner().y + box.MinCorner().y) * 0.5; }
-
 void Steer(bool ballComing, const Box& paddle, const Box& ball, const Box& court, bool& up,
            bool& down) {
     const double yp = CentreY(paddle);

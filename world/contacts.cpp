@@ -12,8 +12,6 @@ constexpr double kPaddleDeflection = 60.0;
 constexpr double kSpeedGain = 0.02;
 constexpr float kBarSpan = 6.4f;
 
-double CentreY(const Box& box) { return (box.MaxCorner().y + box.MinCorner().y) * 0.5; }
-
 bool CentreWithinPaddle(const Box& paddle, const Box& ball) {
     const double yc = CentreY(ball);
     return paddle.MinCorner().y <= yc && yc <= paddle.MaxCorner().y;

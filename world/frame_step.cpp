@@ -11,8 +11,6 @@ bool timerStarted = false;
 
 namespace {
 
-constexpr double kMotionDivisor = 1.6;
-
 void PaceTrail() {
     framesSinceTrail += 1;
     if (framesSinceTrail < trailInterval.load(std::memory_order_relaxed)) {

@@ -46,6 +46,8 @@ struct Box {
     }
 };
 
+constexpr double CentreY(const Box& box) { return (box.MaxCorner().y + box.MinCorner().y) * 0.5; }
+
 struct Velocity {
     double speed = 0.0;
     // The second timer reads the ball's dx from its own thread while a bounce

@@ -12,6 +12,8 @@ struct Color3 {
 };
 
 inline constexpr int kTrailLength = 10;
+// Speeds are in court widths per this many seconds.
+inline constexpr double kMotionDivisor = 1.6;
 inline constexpr int kKeyCount = 256;
 
 // Virtual-key codes of the keys the game reads.
