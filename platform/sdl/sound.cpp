@@ -13,7 +13,6 @@
 #include <list>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -46,7 +45,9 @@ std::list<LoadedSound> cache;  // a list: the loader keeps a reference across a 
 LoadedSound* wanted = nullptr;  // asked for while loading: played once ready
 bool loaderHeld = false;
 bool loaderStopping = false;
-std::thread loader;
+// An SDL thread rather than a std::thread: SDL frees the per-thread error
+// text that a failed load leaves only for threads it started itself.
+SDL_Thread* loader = nullptr;
 
 bool IsReadableSize(const char* fileName) {
     struct stat info {};
@@ -105,12 +106,12 @@ LoadedSound* NextToLoad() {
     return nullptr;
 }
 
-void LoadFiles() {
+int LoadFiles(void*) {
     std::unique_lock lock(guard);
     for (;;) {
         changed.wait(lock, [] { return loaderStopping || (!loaderHeld && NextToLoad() != nullptr); });
         if (loaderStopping) {
-            return;
+            return 0;
         }
         LoadedSound& sound = *NextToLoad();
         const std::string fileName = sound.fileName;
@@ -177,17 +178,21 @@ void OpenSoundDevice() {
     }
     SDL_PauseAudioDevice(device, 0);
     loaderStopping = false;
-    loader = std::thread(LoadFiles);
+    loader = SDL_CreateThread(LoadFiles, "sound loader", nullptr);
+    if (loader == nullptr) {
+        CloseSoundDevice();
+    }
 }
 
 void CloseSoundDevice() {
-    if (loader.joinable()) {
+    if (loader != nullptr) {
         {
             const std::lock_guard lock(guard);
             loaderStopping = true;
         }
         changed.notify_all();
-        loader.join();
+        SDL_WaitThread(loader, nullptr);
+        loader = nullptr;
     }
     if (device != 0) {
         SDL_CloseAudioDevice(device);
