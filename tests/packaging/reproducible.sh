@@ -10,6 +10,7 @@ if ! git -C "$source" rev-parse --verify -q HEAD >/dev/null; then
     echo "SKIP: $source is not a git clone, so there is no commit to build twice"
     exit 77
 fi
+commit=$(git -C "$source" rev-parse HEAD)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarvo-reproducible.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
@@ -29,7 +30,8 @@ fi
 
 build() {
     local clone=$1
-    git clone -q "$source" "$clone"
+    git clone -q --no-checkout "$source" "$clone"
+    git -C "$clone" checkout -q --detach "$commit"
     (cd "$clone" && cmake -S . -B build "${options[@]}" >/dev/null &&
         cmake --build build --target zarvo -j2 >/dev/null &&
         cd build && env -u SOURCE_DATE_EPOCH cpack >/dev/null)
