@@ -14,8 +14,9 @@ packages=(
   # Windows: the cross compiler (posix threads), GoogleTest's sources, Wine
   # for the tests, Python for the resource checks.
   g++-mingw-w64-x86-64-posix googletest wine wine64 python3
-  # Packaging: the .deb's library dependencies, and the check of its menu entry.
-  dpkg-dev desktop-file-utils
+  # Packaging: the .deb's library dependencies, and Debian's checks of the
+  # .deb (lintian), its menu entry, software-centre entry and manual page.
+  dpkg-dev desktop-file-utils lintian appstream man-db
   # SDL draws its question boxes on X with core fonts in ISO 10646; a bare
   # X server (Xvfb) has only "fixed" in ISO 8859-1, and every box fails.
   xfonts-base

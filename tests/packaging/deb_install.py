@@ -4,11 +4,12 @@
     deb_install.py BUILD_FOLDER RESOURCES_FOLDER VERSION
 
 cpack makes it from the build and its control fields are checked; apt-get
-installs it on this machine (root only), the installed launcher `zarvo` is
-started under Xvfb with HOME in a scratch folder, the questions are answered
-and the splash is seen; the player's folder then holds the sounds and
-vorn.txt. The menu entry passes desktop-file-validate and the icons have
-their sizes. apt-get remove then takes the package away again.
+installs it on this machine (root only), the menu entry's command is
+started under Xvfb as a player's session would (their PATH, HOME in a scratch
+folder), the questions are answered and the splash is seen; the player's
+folder then holds the sounds and vorn.txt. The menu entry passes
+desktop-file-validate, the icons have their sizes and `man` finds the manual
+page. apt-get remove then takes the package away again, leaving nothing.
 """
 
 import glob
@@ -27,6 +28,9 @@ from zarvo_e2e import ScenarioFailure, Session, check, check_log, shows_splash, 
 SKIP = 77
 SOUNDS = ("miss.wav", "tbhit.wav", "rlhit.wav")
 APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=120"]
+# A Debian player's PATH (/etc/profile): games live in /usr/games.
+PLAYER_PATH = "/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games"
+SOUND_FOLDER = "/usr/share/games/zarvo"
 
 
 def installed():
@@ -54,7 +58,7 @@ def build_package(build, scratch, version):
     check(len(packages) == 1, f"cpack made {packages}")
     package = packages[0]
     fields = {}
-    for name in ("Package", "Version", "Section", "Maintainer", "Description", "Depends"):
+    for name in ("Package", "Version", "Section", "Maintainer", "Description", "Depends", "Recommends"):
         fields[name] = subprocess.run(["dpkg-deb", "-f", package, name], capture_output=True, text=True,
                                       check=True).stdout.strip()
     check(fields["Package"] == "zarvo", f"package name {fields['Package']}")
@@ -66,23 +70,28 @@ def build_package(build, scratch, version):
                for alternative in group.split("|")]
     for library in ("libsdl2-2.0-0", "libgl1", "libglu1-mesa", "libstdc++6", "libc6"):
         check(library in depends, f"Depends lacks {library}: {fields['Depends']}")
+    check(fields["Recommends"] == "xfonts-base | zenity", f"Recommends: {fields['Recommends']}")
     print(f"{os.path.basename(package)}: Depends: {fields['Depends']}")
     return package
 
 
-def check_installed_files(resources):
-    listed = set(subprocess.run(["dpkg", "-L", "zarvo"], capture_output=True, text=True, check=True).stdout.split())
-    launcher = shutil.which("zarvo")
-    check(launcher == "/usr/bin/zarvo", f"the command zarvo is {launcher}")
-    expected = ["/usr/bin/zarvo", "/usr/libexec/zarvo/zarvo", "/usr/share/applications/zarvo.desktop"]
-    expected += [f"/usr/share/zarvo/{sound}" for sound in SOUNDS]
+def listed_files():
+    return set(subprocess.run(["dpkg", "-L", "zarvo"], capture_output=True, text=True, check=True).stdout.split())
+
+
+def check_installed_files(resources, listed):
+    launcher = shutil.which("zarvo", path=PLAYER_PATH)
+    check(launcher == "/usr/games/zarvo", f"the command zarvo is {launcher}")
+    expected = ["/usr/games/zarvo", "/usr/lib/games/zarvo/zarvo", "/usr/share/applications/zarvo.desktop",
+                "/usr/share/doc/zarvo/copyright", "/usr/share/man/man6/zarvo.6.gz"]
+    expected += [f"{SOUND_FOLDER}/{sound}" for sound in SOUNDS]
     icons = {size: f"/usr/share/icons/hicolor/{size}x{size}/apps/zarvo.png" for size in (16, 32, 48)}
     for path in expected + list(icons.values()):
         check(path in listed and os.path.isfile(path), f"{path} was not installed")
     for size, path in icons.items():
         check(png_size(path) == (size, size), f"{path} is {png_size(path)}, not {size}x{size}")
     for sound in SOUNDS:
-        with open(f"/usr/share/zarvo/{sound}", "rb") as a, open(os.path.join(resources, sound), "rb") as b:
+        with open(f"{SOUND_FOLDER}/{sound}", "rb") as a, open(os.path.join(resources, sound), "rb") as b:
             check(a.read() == b.read(), f"the installed {sound} differs from resources/")
 
     validation = subprocess.run(["desktop-file-validate", "/usr/share/applications/zarvo.desktop"],
@@ -95,13 +104,24 @@ def check_installed_files(resources):
                  "Categories=Game;ArcadeGame;"):
         check(re.search(f"^{re.escape(line)}$", text, re.M), f"the menu entry lacks {line}")
 
+    manual = subprocess.run(["man", "-P", "cat", "zarvo"], capture_output=True, text=True,
+                            env=dict(os.environ, MANWIDTH="80", PATH=PLAYER_PATH))
+    check(manual.returncode == 0 and re.search(r"^NAME\n +zarvo - ", manual.stdout, re.M),
+          f"man zarvo: {manual.stdout[:300]}{manual.stderr}")
+
+
+def menu_command():
+    """The command of the installed menu entry (Exec=, no field codes)."""
+    with open("/usr/share/applications/zarvo.desktop") as entry:
+        return re.search(r"^Exec=(\S+)$", entry.read(), re.M).group(1)
+
 
 def play_installed(resources, home):
-    zarvo_e2e.GAME = "/usr/bin/zarvo"
+    zarvo_e2e.GAME = menu_command()
     player_folder = os.path.join(home, ".local", "share", "zarvo")
     # Started in an empty folder, as from a menu: the launcher goes to the
     # player's own folder.
-    with Session("deb", sounds=(), env={"HOME": home, "XDG_DATA_HOME": ""}) as session:
+    with Session("deb", sounds=(), env={"HOME": home, "XDG_DATA_HOME": "", "PATH": PLAYER_PATH}) as session:
         session.start_game()
         session.answer("Start fullscreen?", "Escape")  # No
         session.answer("Left AI", "Return")  # Yes
@@ -139,14 +159,19 @@ def main():
         try:
             apt("install", "./" + os.path.basename(package), cwd=os.path.dirname(package))
             check(installed(), "apt-get install did not install zarvo")
-            check_installed_files(resources)
+            installed_paths = listed_files()
+            check_installed_files(resources, installed_paths)
             home = os.path.join(scratch, "home")
             os.mkdir(home)
             play_installed(resources, home)
         finally:
             if installed():
                 apt("remove", "zarvo")
-        check(not installed() and not os.path.exists("/usr/bin/zarvo"), "apt-get remove left zarvo installed")
+        check(not installed(), "apt-get remove left zarvo installed")
+        own_folders = ("/usr/lib/games/zarvo", SOUND_FOLDER, "/usr/share/doc/zarvo")
+        left = [path for path in installed_paths if os.path.lexists(path) and not os.path.isdir(path)]
+        left += [folder for folder in own_folders if os.path.lexists(folder)]
+        check(not left, f"apt-get remove left {left}")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     print("passed")

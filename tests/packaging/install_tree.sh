@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installed tree, by `cmake --install` into a scratch prefix and in the
-# .tar.gz: the files and where they go, the menu entry, and the launcher,
+# .tar.gz: the files and where they go, the menu entry, the software-centre
+# entry and the manual page; lintian on the .deb; and the launcher,
 # started through a link from a moved copy of the unpacked tree: it finds
 # the program, makes the player's folder under XDG_DATA_HOME, copies in the
 # sounds the player lacks (keeping one the player replaced), and starts the
@@ -18,24 +19,36 @@ fail() {
     exit 1
 }
 
-expected="bin/zarvo
-libexec/zarvo/zarvo
+expected="games/zarvo
+lib/games/zarvo/zarvo
 share/applications/zarvo.desktop
+share/doc/zarvo/changelog.gz
+share/doc/zarvo/copyright
+share/games/zarvo/miss.wav
+share/games/zarvo/rlhit.wav
+share/games/zarvo/tbhit.wav
 share/icons/hicolor/16x16/apps/zarvo.png
 share/icons/hicolor/32x32/apps/zarvo.png
 share/icons/hicolor/48x48/apps/zarvo.png
-share/zarvo/miss.wav
-share/zarvo/rlhit.wav
-share/zarvo/tbhit.wav"
+share/man/man6/zarvo.6.gz
+share/metainfo/org.example.zarvo.metainfo.xml"
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 files=$(cd "$scratch/prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [[ $files == "$expected" ]] || fail "cmake --install installed:"$'\n'"$files"
-[[ -x $scratch/prefix/bin/zarvo && -x $scratch/prefix/libexec/zarvo/zarvo ]] || fail "the launcher or the program is not executable"
+[[ -x $scratch/prefix/games/zarvo && -x $scratch/prefix/lib/games/zarvo/zarvo ]] || fail "the launcher or the program is not executable"
 desktop-file-validate "$scratch/prefix/share/applications/zarvo.desktop" || fail "desktop-file-validate"
-echo "cmake --install: the expected $(wc -l <<<"$files") files"
+appstreamcli validate --no-net --pedantic "$scratch/prefix/share/metainfo/"*.metainfo.xml \
+    || fail "appstreamcli validate"
+warnings=$(man --warnings -E UTF-8 -l -Tutf8 -Z "$scratch/prefix/share/man/man6/zarvo.6.gz" 2>&1 >/dev/null)
+[[ -z $warnings ]] || fail "the manual page: $warnings"
+echo "cmake --install: the expected $(wc -l <<<"$files") files; the software-centre entry and manual page are clean"
 
-cpack -G TGZ --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >/dev/null
+cpack -G "TGZ;DEB" --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >/dev/null
+# Debian's own checks of the .deb: no error, no warning (information is shown).
+lintian --display-info --fail-on error,warning "$scratch/cpack/"zarvo_*.deb \
+    || fail "lintian found errors or warnings in the .deb"
+echo "lintian: no errors, no warnings"
 tarball=$scratch/cpack/zarvo-$version-Linux.tar.gz
 [[ -f $tarball ]] || fail "cpack made no $(basename "$tarball")"
 files=$(tar tzf "$tarball" | grep -v '/$' | sed "s|^zarvo-$version-Linux/||" | LC_ALL=C sort)
@@ -43,7 +56,7 @@ files=$(tar tzf "$tarball" | grep -v '/$' | sed "s|^zarvo-$version-Linux/||" | L
 mkdir -p "$scratch/unpacked" "$scratch/links"
 tar xzf "$tarball" -C "$scratch/unpacked"
 mv "$scratch/unpacked/zarvo-$version-Linux" "$scratch/moved"
-ln -s "$scratch/moved/bin/zarvo" "$scratch/links/zarvo"
+ln -s "$scratch/moved/games/zarvo" "$scratch/links/zarvo"
 echo "$(basename "$tarball"): the same files"
 
 folder=$scratch/data/zarvo

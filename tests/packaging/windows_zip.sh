@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows ZIP as a user gets it: cpack makes it, it holds Zarvo.exe, the
-# three sounds and README.txt (CR LF) in one folder, and once unpacked the game
+# three sounds, README.txt and LICENSE.txt (CR LF) in one folder, and once unpacked the game
 # runs under Wine in that folder: it opens its sounds there (seen in Wine's
 # trace of file opens), reaches the court and writes vorn.txt beside itself.
 # Usage: windows_zip.sh BUILD_FOLDER WINE_PREFIX SCRATCH_FOLDER
@@ -24,16 +24,20 @@ import os, sys, zipfile
 zip_path, folder, resources = sys.argv[1:]
 archive = zipfile.ZipFile(zip_path)
 names = sorted(name for name in archive.namelist() if not name.endswith("/"))
-expected = sorted(f"{folder}/{name}" for name in ("Zarvo.exe", "README.txt", "miss.wav", "tbhit.wav", "rlhit.wav"))
+expected = sorted(f"{folder}/{name}" for name in ("Zarvo.exe", "README.txt", "LICENSE.txt", "miss.wav", "tbhit.wav",
+                                                      "rlhit.wav"))
 assert names == expected, f"the ZIP holds {names}, expected {expected}"
 for sound in ("miss.wav", "tbhit.wav", "rlhit.wav"):
     with open(os.path.join(resources, sound), "rb") as original:
         assert archive.read(f"{folder}/{sound}") == original.read(), f"{sound} in the ZIP differs from resources/"
 readme = archive.read(f"{folder}/README.txt")
-assert readme.count(b"\r\n") > 20 and b"\n" not in readme.replace(b"\r\n", b""), "README.txt lines do not end in CR LF"
+licence = archive.read(f"{folder}/LICENSE.txt")
+for name, text in (("README.txt", readme), ("LICENSE.txt", licence)):
+    assert text.count(b"\r\n") > 20 and b"\n" not in text.replace(b"\r\n", b""), f"{name} lines do not end in CR LF"
 assert b"Zarvo.exe" in readme and b"@" not in readme, "README.txt is not filled in"
+assert licence.startswith(b"MIT License\r\n") and b"LICENSE.txt" in readme, "the licence is missing or not named"
 assert archive.read(f"{folder}/Zarvo.exe")[:2] == b"MZ", "Zarvo.exe is not a Windows program"
-print(f"{os.path.basename(zip_path)}: {len(names)} files in {folder}/, README.txt in CR LF")
+print(f"{os.path.basename(zip_path)}: {len(names)} files in {folder}/, README.txt and LICENSE.txt in CR LF")
 PY
 
 cmake -E chdir "$scratch" cmake -E tar xf "$zip"

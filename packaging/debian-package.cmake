@@ -1,0 +1,39 @@
+# The Debian package: its documentation files and control fields.
+
+# usr/share/doc/zarvo/copyright in Debian's machine-readable format, holding
+# the licence from LICENSE (Debian calls the MIT licence "Expat").
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE holder REGEX "^Copyright " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright \\(c\\) " "" holder "${holder}")
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+string(REGEX REPLACE "^.*\nCopyright [^\n]*\n\n" "" licence "${licence}")
+string(REGEX REPLACE "\n+$" "" licence "${licence}")
+string(REGEX REPLACE "\n\n" "\n.\n" licence "${licence}")
+string(REGEX REPLACE "\n" "\n " licence "${licence}")
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/copyright @ONLY CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Zarvo
+Upstream-Contact: @ZARVO_PACKAGE_MAINTAINER@
+
+Files: *
+Copyright: @holder@
+License: Expat
+ @licence@
+")
+configure_file(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog COPYONLY)
+zarvo_gzip(${CMAKE_CURRENT_BINARY_DIR}/changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+        DESTINATION share/doc/zarvo)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps (dpkg-dev) names the packages of the libraries the program
+# links: SDL2, GL, GLU, libstdc++, libc.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# SDL opens the GLX library libGL.so.1 only at run time, out of their sight.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+# The question boxes: SDL draws them with X core fonts in ISO 10646, or else
+# asks zenity. Without either the game still plays, printing its questions on
+# standard error and taking the default answers, so they are recommended, not
+# required; apt installs recommended packages unless told not to.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xfonts-base | zenity")
