@@ -14,6 +14,8 @@ packages=(
   # Windows: the cross compiler (posix threads), GoogleTest's sources, Wine
   # for the tests, Python for the resource checks.
   g++-mingw-w64-x86-64-posix googletest wine wine64 python3
+  # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
+  nsis
   # Packaging: the .deb's library dependencies, and the check of its menu entry.
   dpkg-dev desktop-file-utils
   # SDL draws its question boxes on X with core fonts in ISO 10646; a bare
