@@ -21,22 +21,17 @@ setup=$scratch/cpack/Zarvo-$version-win64-setup.exe
 # A 64-bit program (this Wine runs no other), asking for no administrator
 # rights, with the game's icon.
 python3 - "$setup" "$here/../../resources/zarvo.ico" "$here/../wine" <<'PY'
-import struct, sys
+import sys
 setup, ico_path, wine_tests = sys.argv[1:]
 sys.path.insert(0, wine_tests)
-from check_resources import PeFile, RT_ICON, RT_MANIFEST
+from check_resources import PeFile, RT_ICON, RT_MANIFEST, icon_file_images
 pe = PeFile(open(setup, "rb").read())
 assert (pe.machine, pe.magic) == (0x8664, 0x20B), "the installer is not a 64-bit program"
 tree = pe.resources()
 manifest = next(iter(tree[RT_MANIFEST][1].values()))
 assert b'requestedExecutionLevel level="asInvoker"' in manifest, "the installer asks for more rights"
-ico = open(ico_path, "rb").read()
-images = set()
-for i in range(struct.unpack_from("<H", ico, 4)[0]):
-    size, offset = struct.unpack_from("<II", ico, 6 + 16 * i + 8)
-    images.add(ico[offset:offset + size])
 icons = {data for languages in tree[RT_ICON].values() for data in languages.values()}
-assert icons == images, "the installer's icon is not the game's"
+assert icons == set(icon_file_images(ico_path)), "the installer's icon is not the game's"
 PY
 
 # The prefix is made anew: the installer meets a system it has never seen.

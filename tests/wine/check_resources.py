@@ -88,6 +88,18 @@ class PeFile:
         return tree
 
 
+def icon_file_images(path):
+    """The images of an .ico file, in its order."""
+    with open(path, "rb") as f:
+        ico = f.read()
+    _, _, count = struct.unpack_from("<HHH", ico, 0)
+    images = []
+    for i in range(count):
+        *_, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
+        images.append(ico[offset:offset + size])
+    return images
+
+
 def version_node(data, at=0):
     """One node of a VS_VERSIONINFO tree: (key, value bytes, children)."""
     length, value_length, text = struct.unpack_from("<HHH", data, at)
@@ -284,14 +296,8 @@ class Icon(ZarvoExe):
                 self.assertEqual(header, (40, width, 2 * width, 1, bits))
 
     def test_group_matches_the_icon_file(self):
-        with open(f"{self.resources_folder}/zarvo.ico", "rb") as f:
-            ico = f.read()
-        _, _, count = struct.unpack_from("<HHH", ico, 0)
         icons = self.tree[RT_ICON]
-        images = []
-        for i in range(count):
-            *_, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
-            images.append(ico[offset:offset + size])
+        images = icon_file_images(f"{self.resources_folder}/zarvo.ico")
         self.assertEqual([self.only_language(icons[e[7]]) for e in self.entries()], images)
 
 
