@@ -17,6 +17,8 @@ packages=(
   # Packaging: the .deb's library dependencies, and Debian's checks of the
   # .deb (lintian), its menu entry, software-centre entry and manual page.
   dpkg-dev desktop-file-utils lintian appstream man-db
+  # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
+  nsis
   # SDL draws its question boxes on X with core fonts in ISO 10646; a bare
   # X server (Xvfb) has only "fixed" in ISO 8859-1, and every box fails.
   xfonts-base

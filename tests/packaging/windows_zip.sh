@@ -68,37 +68,8 @@ walls=$(probe count "$court" "$cx" "$cy" "$cw" "$ch" 0,163,255)
 ((walls > 10000)) || fail "only $walls pixels of wall colour on the court"
 note "court seen: $walls wall pixels"
 
-# Wall and paddle bounces and misses each play their sound: wait until the
-# game has opened all three from its folder, with a valid handle.
-sounds_opened() {
-    python3 - "$work/wine.out" "$folder_name" "$@" <<'PY'
-import re, sys
-trace, folder, sounds = sys.argv[1], sys.argv[2], sys.argv[3:]
-asked = {}  # thread -> the sound it asked CreateFileW for
-opened = set()
-with open(trace, "rb") as lines:
-    for line in lines:
-        line = line.decode("latin-1")
-        request = re.match(r'(\w+):trace:file:CreateFileW L"[^"]*\\\\(\S+?)\\\\(\w+\.wav)" GENERIC_READ', line)
-        if request:
-            if request.group(2) == folder and request.group(3) in sounds:
-                asked[request.group(1)] = request.group(3)
-            continue
-        result = re.match(r"(\w+):trace:file:CreateFileW returning (\w+)", line)
-        if result and result.group(1) in asked:
-            sound = asked.pop(result.group(1))
-            if int(result.group(2), 16) not in (0, 2**64 - 1):
-                opened.add(sound)
-missing = sorted(set(sounds) - opened)
-if missing:
-    print("not opened:", " ".join(missing))
-    sys.exit(1)
-PY
-}
-if ! poll 60 sounds_opened miss.wav tbhit.wav rlhit.wav >/dev/null; then
-    sounds_opened miss.wav tbhit.wav rlhit.wav >&2 || true
-    fail "the game did not open all three sounds from its folder"
-fi
+# Wall and paddle bounces and misses each play their sound.
+expect_sounds_opened "$work/wine.out" "$folder_name"
 note "all three sounds opened from the unpacked folder"
 
 xdotool keydown Escape

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks the resources and imports of the built Zarvo.exe.
 
-Usage: check_resources.py ZARVO_EXE RESOURCES_FOLDER OBJDUMP
+Usage: check_resources.py ZARVO_EXE RESOURCES_FOLDER OBJDUMP VERSION
+
+VERSION is the project's version (major.minor.patch).
 
 Reads the PE resource section itself (no third-party tools) and the import
 table through mingw's objdump.
@@ -10,8 +12,9 @@ import struct
 import subprocess
 import sys
 import unittest
+import xml.etree.ElementTree as ElementTree
 
-RT_BITMAP, RT_ICON, RT_GROUP_ICON = 2, 3, 14
+RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 2, 3, 14, 16, 24
 LANG_EN_US = 1033
 
 # id: (file, width, height, resource bytes, pixels per metre)
@@ -85,8 +88,38 @@ class PeFile:
         return tree
 
 
+def icon_file_images(path):
+    """The images of an .ico file, in its order."""
+    with open(path, "rb") as f:
+        ico = f.read()
+    _, _, count = struct.unpack_from("<HHH", ico, 0)
+    images = []
+    for i in range(count):
+        *_, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
+        images.append(ico[offset:offset + size])
+    return images
+
+
+def version_node(data, at=0):
+    """One node of a VS_VERSIONINFO tree: (key, value bytes, children)."""
+    length, value_length, text = struct.unpack_from("<HHH", data, at)
+    end = data.index(b"\0\0", at + 6)
+    while (end - at) % 2:
+        end = data.index(b"\0\0", end + 1)
+    key = data[at + 6:end].decode("utf-16-le")
+    start = (end + 2 + 3) & ~3
+    size = value_length * 2 if text else value_length
+    value = data[start:start + size]
+    children = []
+    child = (start + size + 3) & ~3
+    while child < at + length:
+        children.append(version_node(data, child))
+        child = (child + struct.unpack_from("<H", data, child)[0] + 3) & ~3
+    return key, value, children
+
+
 class ZarvoExe(unittest.TestCase):
-    exe = resources_folder = objdump = None
+    exe = resources_folder = objdump = version = None
 
     @classmethod
     def setUpClass(cls):
@@ -114,8 +147,97 @@ class Program(ZarvoExe):
         self.assertLessEqual(dlls, SYSTEM_DLLS, f"unexpected DLLs: {sorted(dlls - SYSTEM_DLLS)}")
         self.assertLessEqual({"user32.dll", "gdi32.dll", "opengl32.dll", "glu32.dll", "winmm.dll"}, dlls)
 
-    def test_holds_only_bitmaps_and_the_icon(self):
-        self.assertEqual(set(self.tree), {RT_BITMAP, RT_ICON, RT_GROUP_ICON})
+    def test_holds_bitmaps_icon_version_and_manifest_only(self):
+        self.assertEqual(set(self.tree), {RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST})
+
+
+class Manifest(ZarvoExe):
+    ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+    ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+    COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+    SETTINGS_2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+    SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
+    WINDOWS_7_TO_11 = {
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # 10 and 11
+    }
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        manifests = cls.tree.get(RT_MANIFEST, {})
+        # CREATEPROCESS_MANIFEST_RESOURCE_ID: the one the loader reads for a program.
+        cls.root = ElementTree.fromstring(manifests[1][LANG_EN_US]) if 1 in manifests else None
+
+    def setUp(self):
+        self.assertIsNotNone(self.root, "no manifest resource 1 in US English")
+
+    def setting(self, namespace, name):
+        found = self.root.findall(f"{self.ASM_V3}application/{self.ASM_V3}windowsSettings/{namespace}{name}")
+        self.assertEqual(len(found), 1, f"{name} is not set once")
+        return found[0].text.strip()
+
+    def test_is_dpi_aware_per_monitor_v2_with_the_older_entry(self):
+        awareness = [value.strip().lower() for value in self.setting(self.SETTINGS_2016, "dpiAwareness").split(",")]
+        self.assertEqual(awareness[0], "permonitorv2")
+        self.assertIn("permonitor", awareness, "Windows 10 before 1703 knows only PerMonitor")
+        self.assertEqual(self.setting(self.SETTINGS_2005, "dpiAware").lower(), "true/pm")
+
+    def test_depends_on_common_controls_6(self):
+        identities = [identity.attrib for identity in self.root.iter(f"{self.ASM_V1}assemblyIdentity")
+                      if identity.get("name") == "Microsoft.Windows.Common-Controls"]
+        self.assertEqual(len(identities), 1)
+        self.assertEqual(identities[0].get("version"), "6.0.0.0")
+        self.assertEqual(identities[0].get("publicKeyToken"), "6595b64144ccf1df")
+        dependency = f"{self.ASM_V1}dependency/{self.ASM_V1}dependentAssembly/{self.ASM_V1}assemblyIdentity"
+        self.assertEqual(len(self.root.findall(dependency)), 1, "not a dependency of the program")
+
+    def test_supports_windows_7_to_11(self):
+        ids = {os.get("Id").lower() for os in
+               self.root.iter(f"{self.COMPATIBILITY}supportedOS")}
+        self.assertEqual(ids, self.WINDOWS_7_TO_11)
+
+    def test_runs_as_invoker(self):
+        levels = [level.attrib for level in self.root.iter(f"{self.ASM_V3}requestedExecutionLevel")]
+        self.assertEqual(levels, [{"level": "asInvoker", "uiAccess": "false"}])
+
+    def test_names_the_program_with_the_project_version(self):
+        identity = self.root.find(f"{self.ASM_V1}assemblyIdentity")
+        self.assertEqual((identity.get("name"), identity.get("version"), identity.get("type")),
+                         ("Zarvo", f"{self.version}.0", "win32"))
+
+
+class Version(ZarvoExe):
+    def details(self):
+        self.assertIn(RT_VERSION, self.tree, "no version resource")
+        self.assertEqual(list(self.tree[RT_VERSION]), [1])
+        return version_node(self.only_language(self.tree[RT_VERSION][1]))
+
+    def test_fixed_part_holds_the_project_version(self):
+        key, value, _ = self.details()
+        self.assertEqual(key, "VS_VERSION_INFO")
+        signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", value)
+        self.assertEqual(signature, 0xFEEF04BD)
+        numbers = [int(n) for n in self.version.split(".")] + [0]
+        expected = (numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
+        self.assertEqual((file_ms, file_ls), expected)
+        self.assertEqual((product_ms, product_ls), expected)
+
+    def test_strings_name_the_program_and_its_version(self):
+        _, _, children = self.details()
+        tables = {key: grandchildren for key, _, grandchildren in children}
+        self.assertEqual([key for key, _, _ in tables["StringFileInfo"]], ["040904B0"])
+        strings = {key: value.decode("utf-16-le").rstrip("\0")
+                   for key, value, _ in tables["StringFileInfo"][0][2]}
+        for key, expected in {"ProductName": "Zarvo", "FileDescription": "Zarvo",
+                              "FileVersion": self.version, "ProductVersion": self.version,
+                              "OriginalFilename": "Zarvo.exe"}.items():
+            with self.subTest(key=key):
+                self.assertEqual(strings.get(key), expected)
+        translation = {key: value for key, value, _ in tables["VarFileInfo"]}["Translation"]
+        self.assertEqual(struct.unpack("<HH", translation), (LANG_EN_US, 1200))
 
 
 class Bitmaps(ZarvoExe):
@@ -174,19 +296,13 @@ class Icon(ZarvoExe):
                 self.assertEqual(header, (40, width, 2 * width, 1, bits))
 
     def test_group_matches_the_icon_file(self):
-        with open(f"{self.resources_folder}/zarvo.ico", "rb") as f:
-            ico = f.read()
-        _, _, count = struct.unpack_from("<HHH", ico, 0)
         icons = self.tree[RT_ICON]
-        images = []
-        for i in range(count):
-            *_, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
-            images.append(ico[offset:offset + size])
+        images = icon_file_images(f"{self.resources_folder}/zarvo.ico")
         self.assertEqual([self.only_language(icons[e[7]]) for e in self.entries()], images)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5:
         sys.exit(__doc__)
-    ZarvoExe.exe, ZarvoExe.resources_folder, ZarvoExe.objdump = sys.argv[1:4]
+    ZarvoExe.exe, ZarvoExe.resources_folder, ZarvoExe.objdump, ZarvoExe.version = sys.argv[1:5]
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -199,3 +199,42 @@ log_lines() {
         echo 0
     fi
 }
+
+# sounds_opened TRACE FOLDER_NAME SOUND...: whether the game has opened each
+# SOUND, with a valid handle, from a folder named FOLDER_NAME, as Wine's trace
+# of file opens (WINEDEBUG=-all,trace+file) in the file TRACE shows.
+sounds_opened() {
+    python3 - "$@" <<'PY'
+import re, sys
+trace, folder, sounds = sys.argv[1], sys.argv[2], sys.argv[3:]
+asked = {}  # thread -> the sound it asked CreateFileW for
+opened = set()
+with open(trace, "rb") as lines:
+    for line in lines:
+        line = line.decode("latin-1")
+        request = re.match(r'(\w+):trace:file:CreateFileW L"[^"]*\\\\(\S+?)\\\\(\w+\.wav)" GENERIC_READ', line)
+        if request:
+            if request.group(2) == folder and request.group(3) in sounds:
+                asked[request.group(1)] = request.group(3)
+            continue
+        result = re.match(r"(\w+):trace:file:CreateFileW returning (\w+)", line)
+        if result and result.group(1) in asked:
+            sound = asked.pop(result.group(1))
+            if int(result.group(2), 16) not in (0, 2**64 - 1):
+                opened.add(sound)
+missing = sorted(set(sounds) - opened)
+if missing:
+    print("not opened:", " ".join(missing))
+    sys.exit(1)
+PY
+}
+
+# expect_sounds_opened TRACE FOLDER_NAME: waits until the game has opened all
+# three sounds from that folder (wall and paddle bounces and misses each play
+# one).
+expect_sounds_opened() {
+    if ! poll 60 sounds_opened "$1" "$2" miss.wav tbhit.wav rlhit.wav >/dev/null; then
+        sounds_opened "$1" "$2" miss.wav tbhit.wav rlhit.wav >&2 || true
+        fail "the game did not open all three sounds from its folder"
+    fi
+}

@@ -1,6 +1,6 @@
 // The Win32 backend's services that need no display, run under Wine: bitmap
 // resources, the multimedia timer, the thread's message queue, the window
-// class and sound.
+// class and sound; and what the program's manifest makes of the process.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <thread>
 
 #include "platform/platform.h"
@@ -219,6 +221,31 @@ TEST(Sound, PlayingReturnsAtOnce) {
     platform::PlaySoundFile("no-such-sound.wav");
     platform::PlaySoundFile("miss.wav");  // beside the program: half a second long
     EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms);
+}
+
+// ---- Manifest ----------------------------------------------------------------
+
+// A setting of the manifest as the loader read it into the process's
+// activation context; empty when there is none.
+std::wstring ManifestSetting(const wchar_t* schema, const wchar_t* name) {
+    wchar_t value[64] = {};
+    if (!QueryActCtxSettingsW(0, nullptr, schema, name, value, std::size(value), nullptr)) {
+        return {};
+    }
+    return value;
+}
+
+// Its window sizes are screen pixels at every scaling setting: Windows must not
+// stretch the game window. The manifest asks for per-monitor v2, then v1 for
+// Windows 10 before 1703, and dpiAware for the systems before 1607. Wine 8
+// cannot grant v2 and leaves every program per-monitor aware unless told to
+// scale (DpiScalingVer): either way the awareness is per-monitor.
+TEST(Manifest, MakesTheProcessPerMonitorDpiAware) {
+    EXPECT_EQ(ManifestSetting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+              L"PerMonitorV2, PerMonitor");
+    EXPECT_EQ(ManifestSetting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"), L"true/pm");
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
 }
 
 }  // namespace
