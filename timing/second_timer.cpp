@@ -60,7 +60,7 @@ void OnSecondTick(std::uint32_t, std::uint32_t, std::uintptr_t, std::uintptr_t, 
     }
     const std::int32_t rate = framesThisSecond.exchange(0);
     framesPerSecond.store(rate);
-    const std::int32_t interval = TrailIntervalFor(rate, ballVelocity.DxShared(), court.Width());
+    const std::int32_t interval = TrailIntervalFor(rate, ballVelocity.Dx(), court.Width());
     trailInterval.store(interval);
     frameLog << rate << ' ' << interval << '\n';
     frameLog.flush();

@@ -10,13 +10,16 @@ Velocity::Velocity(double speed_, std::int32_t angle_) : speed(speed_), angle(an
     DerivePolarToCartesian();
 }
 
-void Velocity::StoreDx(double value) {
-    std::atomic_ref<double>(dx).store(value, std::memory_order_relaxed);
-}
+Velocity::Velocity(const Velocity& other)
+    : speed(other.speed), dx(other.Dx()), dy(other.dy), pi(other.pi), angle(other.angle) {}
 
-double Velocity::DxShared() const {
-    // atomic_ref needs a non-const object; the velocity itself is never const.
-    return std::atomic_ref<double>(const_cast<double&>(dx)).load(std::memory_order_relaxed);
+Velocity& Velocity::operator=(const Velocity& other) {
+    speed = other.speed;
+    StoreDx(other.Dx());
+    dy = other.dy;
+    pi = other.pi;
+    angle = other.angle;
+    return *this;
 }
 
 void Velocity::DerivePolarToCartesian() {

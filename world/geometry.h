@@ -51,26 +51,28 @@ constexpr double CentreY(const Box& box) { return (box.MaxCorner().y + box.MinCo
 struct Velocity {
     double speed = 0.0;
     // The second timer reads the ball's dx from its own thread while a bounce
-    // may rewrite it, so dx is always stored through an atomic reference.
-    alignas(std::atomic_ref<double>::required_alignment) double dx = 0.0;
+    // may rewrite it, so every access to dx, copies included, is atomic.
+    std::atomic<double> dx{0.0};
     double dy = 0.0;
     double pi = 3.141592653589;
     std::int32_t angle = 0;
 
     Velocity() = default;
     Velocity(double speed_, std::int32_t angle_);
+    Velocity(const Velocity& other);
+    Velocity& operator=(const Velocity& other);
 
     void SetPolar(double speed_, std::int32_t angle_);
     void SetCartesian(double dx_, double dy_);
 
     double Speed() const { return speed; }
-    double Dx() const { return dx; }
+    // Either side of a concurrent bounce will do: no ordering is needed.
+    double Dx() const { return dx.load(std::memory_order_relaxed); }
     double Dy() const { return dy; }
 
-    // Whole-value read of dx that is safe against a concurrent bounce.
-    double DxShared() const;
-
 private:
-    void StoreDx(double value);
+    void StoreDx(double value) { dx.store(value, std::memory_order_relaxed); }
     void DerivePolarToCartesian();
 };
+
+static_assert(std::atomic<double>::is_always_lock_free, "the frame and the timer must not lock to share dx");

@@ -171,9 +171,14 @@ bool PeekNextMessage(Message* message) {
         *message = Message{nullptr, kWmQuit, static_cast<std::uintptr_t>(quitCode), 0};
         return true;
     }
+    // The caller's record is written only when a message is taken: a skipped
+    // event must leave it as the last message left it, for its wParam becomes
+    // the exit status after Escape.
     SDL_Event event;
+    Message translated;
     while (SDL_PollEvent(&event) != 0) {
-        if (Translate(event, message)) {
+        if (Translate(event, &translated)) {
+            *message = translated;
             return true;
         }
     }

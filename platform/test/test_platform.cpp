@@ -286,6 +286,10 @@ bool LoadBitmapResource(Module*, int id, Bitmap* bitmap) {
     if (state.missingBitmaps.count(id) != 0) {
         return false;
     }
+    if (const auto replaced = state.replacedBitmaps.find(id); replaced != state.replacedBitmaps.end()) {
+        *bitmap = replaced->second;
+        return true;
+    }
     return LoadEmbeddedBitmap(id, bitmap);
 }
 

@@ -31,6 +31,8 @@ struct State {
     std::set<std::string> failing;
     // Bitmap ids whose loading fails.
     std::set<int> missingBitmaps;
+    // Pictures loaded for these ids in place of the game's own.
+    std::map<int, platform::Bitmap> replacedBitmaps;
     // Messages waiting in the queue, taken by PeekNextMessage.
     std::deque<platform::Message> queue;
     // Called on every buffer swap with the number of swaps so far.

@@ -1,5 +1,6 @@
 // The Linux backend's services that need no window: the periodic timer, WAV
-// playback and the message box's answer when no display is there.
+// playback, the message box's answer when no display is there, and the
+// message pump over events pushed into SDL's queue.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/sdl_window.h"
 
 // The backend's sources are linked in without the game.
 int GameMain() { return 0; }
@@ -249,6 +252,83 @@ TEST(SdlSoundDevice, WithoutADeviceEverySoundIsSilent) {
             std::exit(sdlbackend::QueuedSoundBytes() == 0 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// ---- Message pump ------------------------------------------------------------
+
+class SdlMessagePump : public ::testing::Test {
+protected:
+    // Key messages go to the game window; one that SDL never made will do.
+    void SetUp() override {
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        sdlwindow::current = &window;
+    }
+    void TearDown() override {
+        sdlwindow::current = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    }
+
+    static void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
+    static void PushKey(Uint32 type, SDL_Keycode key, Uint16 modifiers = KMOD_NONE) {
+        SDL_Event event{};
+        event.key.type = type;
+        event.key.keysym.sym = key;
+        event.key.keysym.mod = modifiers;
+        Push(event);
+    }
+    // The message the next PeekNextMessage takes, as "message,wParam".
+    static std::string Next() {
+        platform::Message message;
+        if (!platform::PeekNextMessage(&message)) {
+            return "none";
+        }
+        return std::to_string(message.message) + "," + std::to_string(message.wParam);
+    }
+
+    platform::Window window;
+};
+
+TEST_F(SdlMessagePump, SkippedEventsLeaveTheLastTakenMessageAlone) {
+    PushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    SDL_Event motion{};
+    motion.motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 400;
+    Push(motion);
+    SDL_Event moved{};  // a window event the game has no use for
+    moved.window.type = SDL_WINDOWEVENT;
+    moved.window.event = SDL_WINDOWEVENT_MOVED;
+    moved.window.windowID = SDL_GetWindowID(window.handle);
+    Push(moved);
+    PushKey(SDL_KEYDOWN, SDLK_F13);  // no virtual-key code
+
+    platform::Message message;
+    ASSERT_TRUE(platform::PeekNextMessage(&message));
+    EXPECT_EQ(message.message, platform::kWmKeyDown);
+    EXPECT_EQ(message.wParam, 0x1Bu);
+    EXPECT_FALSE(platform::PeekNextMessage(&message));
+    EXPECT_EQ(message.message, platform::kWmKeyDown);
+    EXPECT_EQ(message.wParam, 0x1Bu);  // Escape's code: the exit status
+}
+
+TEST_F(SdlMessagePump, AltAndF10ArriveAsSystemKeys) {
+    const std::string sysKeyDown = std::to_string(platform::kWmSysKeyDown) + ",";
+    const std::string sysKeyUp = std::to_string(platform::kWmSysKeyUp) + ",";
+    PushKey(SDL_KEYDOWN, SDLK_LALT, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDLK_w, KMOD_LALT);
+    PushKey(SDL_KEYUP, SDLK_w, KMOD_RALT);
+    PushKey(SDL_KEYUP, SDLK_RALT);
+    PushKey(SDL_KEYDOWN, SDLK_F10);
+    PushKey(SDL_KEYUP, SDLK_F10);
+    PushKey(SDL_KEYDOWN, SDLK_w);
+    // Virtual-key codes: 18 Alt, 87 W, 121 F10.
+    EXPECT_EQ(Next(), sysKeyDown + "18");
+    EXPECT_EQ(Next(), sysKeyDown + "87");
+    EXPECT_EQ(Next(), sysKeyUp + "87");
+    EXPECT_EQ(Next(), sysKeyUp + "18");
+    EXPECT_EQ(Next(), sysKeyDown + "121");
+    EXPECT_EQ(Next(), sysKeyUp + "121");
+    EXPECT_EQ(Next(), std::to_string(platform::kWmKeyDown) + ",87");  // W alone is a game key
+    EXPECT_EQ(Next(), "none");
 }
 
 // ---- Message boxes without a display ---------------------------------------

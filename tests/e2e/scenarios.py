@@ -9,6 +9,7 @@ ZARVO, ZARVO_SEND_CLOSE and ZARVO_SOUNDS environment variables (CTest sets them)
 
 import os
 import re
+import signal
 import sys
 import time
 
@@ -17,6 +18,7 @@ from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure,
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
+SCREEN_PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "wine", "screen_probe.py")
 
 
 def wait_for_court(session, timeout=SPLASH_SECONDS + 5):
@@ -46,6 +48,15 @@ def check_borderless(session, window, borderless):
     hints = re.search(r"_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = (\w+), (\w+), (\w+)", session.properties(window[0]))
     decorated = hints is None or not int(hints.group(1), 0) & 2 or int(hints.group(3), 0) != 0
     check(decorated != borderless, "the window is " + ("framed" if decorated else "borderless"))
+
+
+def check_cursor(session, state):
+    """The cursor is, or within a few seconds becomes, "hidden" or "shown"
+    with the pointer over the middle of the game window's place."""
+    def cursor():
+        session.xdotool("mousemove", "576", "432")
+        return session.run(sys.executable, SCREEN_PROBE, "cursor").strip() == state
+    check(wait_until(cursor, timeout=3), f"the cursor over the game window is not {state}")
 
 
 TOP_PADDLE_ROW = 84  # the right paddle's centre when it touches the top wall
@@ -158,9 +169,11 @@ def fullscreen_mode():
         window = session.wait_game_window()
         check_window_at_origin(window)  # the whole screen
         check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        check_cursor(session, "hidden")
         wait_for_court(session)
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        check_cursor(session, "shown")
 
 
 def fallback_question(session):
@@ -181,6 +194,7 @@ def fallback_no():
         check_window_at_origin(window)
         check_borderless(session, window, borderless=False)
         check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        check_cursor(session, "shown")
         session.request_close(window[0])
         check(session.wait_exit() == 0, "exit status after the close request is not 0")
 
@@ -208,8 +222,32 @@ def fallback_yes():
         shot = session.wait_shot(shows_splash, timeout=3)
         check(shot is not None, "no splash")
         check(shot.width == 1280 and shot.height == 1024, "the screen changed its size")
+        check_cursor(session, "hidden")
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def escape_after_mouse_motion():
+    """Mouse motion over the window taken after Escape's key-down, before the
+    next idle pass: the exit status is still Escape's code. The game is held
+    still while the key and the motion are queued, so it takes them in that
+    order in one go."""
+    with Session("escape-after-mouse-motion") as session:
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=True, right=False)
+        session.wait_game_window()
+        check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        game = session.game_pid()
+        os.kill(game, signal.SIGSTOP)
+        try:
+            session.xdotool("keydown", "Escape", "mousemove", "500", "400", "mousemove", "520", "410")
+        finally:
+            os.kill(game, signal.SIGCONT)
+        try:
+            status = session.wait_exit()
+        finally:
+            session.release_key("Escape")
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape and mouse motion, expected {ESCAPE_STATUS}")
 
 
 def play_until_a_point(session):
@@ -288,7 +326,8 @@ def questions_without_boxes():
 
 SCENARIOS = {function.__name__: function for function in (
     windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
-    no_sound_device, bad_sound_files, read_only_folder, no_display, questions_without_boxes)}
+    escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
+    questions_without_boxes)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "platform/test/test_platform.h"
 #include "render/gl_api.h"
 #include "render/scene.h"
 #include "render/scene_setup.h"
@@ -85,6 +88,33 @@ TEST_F(SceneTest, RenderStateAddsTintedTexelsWithoutDepthTest) {
     glGetDoublev(GL_DEPTH_CLEAR_VALUE, &depth);
     EXPECT_EQ(depth, 1.0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(SceneTest, APictureWhoseRowsArePaddedLoadsRowByRow) {
+    // Two pixels a row are 6 bytes, padded to 8 as a bitmap's rows are.
+    constexpr int kWidth = 2;
+    constexpr int kHeight = 4;
+    constexpr int kRowBytes = 8;
+    std::uint8_t rows[kRowBytes * kHeight];
+    std::vector<std::uint8_t> texels;  // the same pixels without the padding
+    for (int row = 0; row < kHeight; ++row) {
+        for (int i = 0; i < kRowBytes; ++i) {
+            const bool padding = i >= 3 * kWidth;
+            rows[row * kRowBytes + i] = padding ? 0xEE : static_cast<std::uint8_t>(40 * row + 10 * i);
+            if (!padding) {
+                texels.push_back(rows[row * kRowBytes + i]);
+            }
+        }
+    }
+    testplatform::Get().replacedBitmaps[kTextureIds[kBallSlot]] = platform::Bitmap{kWidth, kHeight, rows};
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // whatever was set before, the loader sets its own
+    LoadTextures();
+
+    std::vector<std::uint8_t> loaded(texels.size());
+    glBindTexture(GL_TEXTURE_2D, textures[kBallSlot]);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR_EXT, GL_UNSIGNED_BYTE, loaded.data());
+    EXPECT_EQ(loaded, texels);
 }
 
 bool IsPowerOfTwo(GLint n) { return n > 0 && (n & (n - 1)) == 0; }

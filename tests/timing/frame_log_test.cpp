@@ -92,6 +92,11 @@ TEST_F(FrameLog, AnExistingLogIsEmptiedAtStart) {
     EXPECT_EQ(ReadLog(), "30 3\n30 3\n");
 }
 
+TEST_F(FrameLog, ASecondWithoutFramesLogsZeroAndOne) {
+    ASSERT_EQ(RunMatch("2", "0"), 0);
+    EXPECT_EQ(ReadLog(), "0 1\n0 1\n");
+}
+
 TEST_F(FrameLog, AFolderThatCannotHoldTheLogIsNoProblem) {
     if (::geteuid() == 0) {
         // root writes anywhere; a directory in the log's place still cannot be opened.

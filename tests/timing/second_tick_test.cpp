@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -97,6 +98,39 @@ TEST(StartSecondTimer, EachFailingStepStopsIt) {
     std::uint32_t id = 0;
     StartSecondTimer(&caps, &id);
     EXPECT_EQ(testplatform::Get().calls, std::vector<std::string>{"TimeGetDevCaps(8)"});
+}
+
+// What the ticks of a real timer thread took from the frame counter.
+std::atomic<std::int64_t> framesTaken{0};
+std::atomic<int> ticksTaken{0};
+
+// A burst of ticks at each wake-up: many exchanges while the frames run.
+void CountingTicks(std::uint32_t id, std::uint32_t message, std::uintptr_t user, std::uintptr_t r1, std::uintptr_t r2) {
+    for (int tick = 0; tick < 100; ++tick) {
+        OnSecondTick(id, message, user, r1, r2);
+        framesTaken += framesPerSecond.load();  // written by this thread alone
+        ticksTaken += 1;
+    }
+}
+
+TEST(SecondTickThreads, EveryFrameIsCountedExactlyOnceAcrossTicks) {
+    ResetGame();
+    splashActive.store(false);
+    leftComputer = true;
+    rightComputer = true;
+    timerStarted = true;  // the timer below stands in for the game's
+    testplatform::Get().realTimerPeriodMs = 1;
+    const std::uint32_t id = platform::TimeSetEvent(1000, 1, CountingTicks, 0, platform::kTimePeriodic);
+    ASSERT_NE(id, 0u);
+    std::int64_t frames = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((ticksTaken.load() < 100000 || frames < 100000) && std::chrono::steady_clock::now() < deadline) {
+        RunFrame();
+        ++frames;
+    }
+    platform::TimeKillEvent(id);  // joins the timer thread
+    EXPECT_GE(ticksTaken.load(), 100000);
+    EXPECT_EQ(framesTaken.load() + framesThisSecond.load(), frames);
 }
 
 TEST(SecondTickThreads, RealTimerThreadTicksWhileFramesRun) {

@@ -5,6 +5,7 @@
 #   No     - a framed window of 1152x864 client pixels;
 #   Cancel - "Program will now close." (caption Error), exit status 0;
 #   Yes    - a borderless 1152x864 window at the screen's corner.
+# The cursor is hidden over the borderless window only.
 # Usage: fullscreen_fallback.sh ZARVO_EXE WINE_PREFIX [KEEP_FOLDER]
 source "$(dirname "$0")/lib.sh" "$@"
 
@@ -42,6 +43,7 @@ read -r cx cy cw ch < <(client_geometry "$window")
 note "window ${ww}x${wh}+${wx}+${wy}, client ${cw}x${ch}+${cx}+${cy}"
 [[ "$wx,$wy" == "0,0" && "${cw}x${ch}" == 1152x864 ]] || fail "not a 1152x864 client area at the corner"
 ((ww > cw && wh > ch)) || fail "No gave a window without a frame"
+cursor_is shown || fail "the cursor is hidden over the framed game"
 end_with_escape "$window"
 
 note "answer Cancel"
@@ -64,5 +66,6 @@ read -r cx cy cw ch < <(client_geometry "$window")
 note "window ${ww}x${wh}+${wx}+${wy}, client ${cw}x${ch}+${cx}+${cy}"
 [[ "${ww}x${wh}+${wx}+${wy}" == 1152x864+0+0 ]] || fail "Yes did not give a 1152x864 window at the corner"
 [[ "${cw}x${ch}+${cx}+${cy}" == 1152x864+0+0 ]] || fail "Yes gave a window with a frame"
+poll 5 cursor_is hidden || fail "the cursor shows over the borderless game"
 end_with_escape "$window"
 note "passed"

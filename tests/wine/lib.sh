@@ -191,6 +191,13 @@ shot() {
 
 probe() { python3 "$wine_lib_dir/screen_probe.py" "$@"; }
 
+# cursor_is hidden|shown: whether the cursor is so with the pointer over the
+# middle of the game window's place.
+cursor_is() {
+    xdotool mousemove 576 432
+    [[ $(probe cursor) == "$1" ]]
+}
+
 # log_lines: the number of complete lines in the running game's vorn.txt.
 log_lines() {
     if [[ -f $game_dir/vorn.txt ]]; then

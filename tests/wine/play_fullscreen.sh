@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fullscreen on a 1152x864 screen, the one mode Xvfb offers: the mode change
 # succeeds, so no fallback question comes, and the game fills the screen with
-# a borderless window. Escape ends it.
+# a borderless window, over which the cursor is hidden. Escape ends it.
 # Usage: play_fullscreen.sh ZARVO_EXE WINE_PREFIX [KEEP_FOLDER]
 source "$(dirname "$0")/lib.sh" "$@"
 
@@ -26,9 +26,11 @@ title_shown() {
 }
 poll 10 title_shown || fail "no light-blue title picture on the screen"
 note "splash seen"
+poll 5 cursor_is hidden || fail "the cursor shows over the fullscreen game"
 
 xdotool keydown Escape
 wait_game_exit 15
 xdotool keyup Escape
 [[ $game_status == 27 ]] || fail "exit status after Escape is $game_status, not 27"
+cursor_is shown || fail "the cursor stays hidden after the game"
 note "passed"

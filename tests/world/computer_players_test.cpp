@@ -34,6 +34,8 @@ TEST_F(ComputerPlayers, RightReturnsToTheCentreWithADeadBand) {
     EXPECT_TRUE(keys[kKeyDown]);  // centre 0.3 is above 0.1
     SteerRightComputer(Box(Vec2(3.01, -0.2), Vec2(3.15, 0.4)), BallCentredAt(2.0), keys, leftwards, court);
     EXPECT_FALSE(keys[kKeyUp] || keys[kKeyDown]);  // centre 0.1: inside the band, bound included
+    SteerRightComputer(Box(Vec2(3.01, -0.4), Vec2(3.15, 0.2)), BallCentredAt(2.0), keys, leftwards, court);
+    EXPECT_FALSE(keys[kKeyUp] || keys[kKeyDown]);  // centre -0.1: the lower bound, included too
     SteerRightComputer(Box(Vec2(3.01, -0.9), Vec2(3.15, -0.3)), BallCentredAt(2.0), keys, leftwards, court);
     EXPECT_TRUE(keys[kKeyUp]);
 }

@@ -90,6 +90,16 @@ TEST_F(Contacts, WallBounceMirrorsTheVerticalComponent) {
     EXPECT_EQ(leftScore + rightScore, 0);
 }
 
+TEST_F(Contacts, ReachingTheEndLineInFrontOfThePaddleIsStillAMiss) {
+    ballVelocity.SetPolar(0.7, 0);
+    PlaceBall(3.0, 0.225);  // right edge on the end line, centre on the paddle's centre
+    HandleBallContacts();
+    EXPECT_EQ(leftScore, 1);
+    EXPECT_DOUBLE_EQ(ballVelocity.Speed(), 0.7);  // no paddle bounce after it
+    EXPECT_EQ(testplatform::Get().soundCount, 1u);
+    EXPECT_EQ(testplatform::LastSound(), "miss.wav");
+}
+
 TEST_F(Contacts, TopWallAndRightEndTogetherIsAMissOnly) {
     ballVelocity.SetPolar(0.7, 45);
     PlaceBall(3.05, 2.2);

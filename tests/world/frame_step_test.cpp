@@ -30,6 +30,10 @@ TEST_F(FrameStep, FirstFrameStartsTheTimerOnceAndCountsItself) {
 
 TEST_F(FrameStep, SplashFramesMoveNothingButThePaddles) {
     splashActive.store(true);
+    // The computer players do not steer: the left paddle would head for the
+    // centre, the right one would let go of Up.
+    leftComputer = true;
+    rightComputer = true;
     keys[kKeyUp] = true;
     for (int i = 0; i < 30; ++i) {
         EXPECT_TRUE(RunFrame());
@@ -38,6 +42,8 @@ TEST_F(FrameStep, SplashFramesMoveNothingButThePaddles) {
     EXPECT_EQ(framesSinceTrail, 0);
     EXPECT_EQ(trail[0].MaxCorner().x, 0.0);
     EXPECT_GT(rightPaddle.MinCorner().y, 0.0);
+    EXPECT_EQ(leftPaddle.MinCorner().y, 0.0);
+    EXPECT_FALSE(keys[kKeyS] || keys[kKeyW] || keys[kKeyDown]);
 }
 
 TEST_F(FrameStep, BallMovesByItsVelocityScaledByTheFrameRate) {
@@ -117,6 +123,29 @@ TEST_F(FrameStep, FlashedStripsFadeBackInOneSecondOfFrames) {
     EXPECT_EQ(leftGoalColor.r, rested.r);
     EXPECT_EQ(leftGoalColor.g, rested.g);
     EXPECT_EQ(rightGoalColor.b, restedRight.b);
+}
+
+TEST_F(FrameStep, FadingFollowsTheMeasuredFrameRate) {
+    framesPerSecond.store(60);
+    leftGoalColor = leftGoalFlashColor;
+    for (int i = 0; i < 59; ++i) {
+        RunFrame();
+    }
+    EXPECT_NEAR(leftGoalColor.r, 1.0f / 60, 1e-5);
+    RunFrame();
+    EXPECT_NEAR(leftGoalColor.r, 0.0f, 1e-5);  // at rest after 60 frames, within rounding
+}
+
+TEST_F(FrameStep, ComputerSteersAfterTheContactsOfItsFrame) {
+    rightComputer = true;
+    rightPaddle = Box(Vec2(3.01, 0.7), 0.14, 0.6);  // centre 1.0
+    ballVelocity.SetPolar(0.7, 0);
+    ball = Box(Vec2(2.85, 1.125), 0.15, 0.15);  // centre 1.2, reaches the paddle's face this frame
+    RunFrame();
+    ASSERT_LT(ballVelocity.Dx(), 0.0);  // bounced
+    // Going away now, so it heads for the centre, below, not for the ball above.
+    EXPECT_TRUE(keys[kKeyDown]);
+    EXPECT_FALSE(keys[kKeyUp]);
 }
 
 TEST_F(FrameStep, ComputerPlayersSteerOnlyTheirOwnSideDuringPlay) {

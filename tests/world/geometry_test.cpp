@@ -116,7 +116,18 @@ TEST(Velocity, MirroringKeepsTheSpeed) {
     v.SetCartesian(v.Dx(), -v.Dy());
     EXPECT_NEAR(v.Speed(), 0.7, 1e-15);
     EXPECT_EQ(v.angle, 230);
-    EXPECT_EQ(v.DxShared(), v.Dx());
+}
+
+TEST(Velocity, CopiesKeepEveryComponent) {
+    const Velocity v(0.9, 230);
+    Velocity assigned(0.1, 10);
+    assigned = v;
+    for (const Velocity& copy : {Velocity(v), assigned}) {
+        EXPECT_EQ(copy.Dx(), v.Dx());
+        EXPECT_EQ(copy.Dy(), v.Dy());
+        EXPECT_EQ(copy.Speed(), v.Speed());
+        EXPECT_EQ(copy.angle, v.angle);
+    }
 }
 
 }  // namespace

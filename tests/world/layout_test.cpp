@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+#include "world/start_direction.h"
 #include "world/world_values.h"
 
 namespace {
@@ -34,6 +39,50 @@ TEST(InitialLayout, IsTheLayoutOfAFreshProcess) {
     EXPECT_EQ(leftScore + rightScore, 0);
     EXPECT_TRUE(splashActive.load());
     EXPECT_FALSE(leftComputer || rightComputer);
+}
+
+// The first second from now whose seed makes the two draws of unlike parity,
+// so that swapping the two mirrors would show; now when none within ten does.
+std::time_t SecondWithUnlikeDraws() {
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t second = now; second < now + 10; ++second) {
+        std::srand(static_cast<unsigned>(second));
+        const int first = std::rand();
+        if (first % 2 != std::rand() % 2) {
+            return second;
+        }
+    }
+    return now;
+}
+
+TEST(StartDirection, EachDrawMirrorsOneComponentInTurnAndTheSecondDecides) {
+    const Velocity start(0.7, 50);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::time_t second = SecondWithUnlikeDraws();
+        while (std::time(nullptr) < second) {
+            std::this_thread::yield();
+        }
+        ballVelocity = start;
+        ChooseStartDirection();
+        const int nextDraw = std::rand();
+        const Velocity chosen = ballVelocity;
+        ballVelocity = start;
+        ChooseStartDirection();  // a second start within the same second
+        if (std::time(nullptr) != second) {
+            continue;  // the clock moved on meanwhile: the draws are not known
+        }
+        std::srand(static_cast<unsigned>(second));
+        const int horizontal = std::rand();
+        const int vertical = std::rand();
+        EXPECT_EQ(chosen.Dx(), horizontal % 2 == 0 ? -start.Dx() : start.Dx());
+        EXPECT_EQ(chosen.Dy(), vertical % 2 == 0 ? -start.Dy() : start.Dy());
+        EXPECT_NEAR(chosen.Speed(), 0.7, 1e-15);
+        EXPECT_EQ(nextDraw, std::rand());  // two draws, no more
+        EXPECT_EQ(ballVelocity.Dx(), chosen.Dx());
+        EXPECT_EQ(ballVelocity.Dy(), chosen.Dy());
+        return;
+    }
+    FAIL() << "the calendar second changed during each of three attempts";
 }
 
 }  // namespace
