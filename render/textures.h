@@ -3,19 +3,21 @@
 #include "render/gl_api.h"
 #include "resources/resource_ids.h"
 
-inline constexpr int kTextureCount = 7;
+// The slots of textures, in the order of kTextureIds.
+enum TextureSlot : int {
+    kWhiteSlot,
+    kBallSlot,
+    kPaddleSlot,
+    kTitleSlot,
+    kExitHintSlot,
+    kLeftKeysSlot,
+    kRightKeysSlot,
+    kTextureCount
+};
 
 // Resource id of the picture in each slot of textures.
 inline constexpr int kTextureIds[kTextureCount] = {IDB_WHITE,     IDB_BALL,      IDB_PADDLE,    IDB_TITLE,
                                                    IDB_EXIT_HINT, IDB_LEFT_KEYS, IDB_RIGHT_KEYS};
-
-inline constexpr int kWhiteSlot = 0;
-inline constexpr int kBallSlot = 1;
-inline constexpr int kPaddleSlot = 2;
-inline constexpr int kTitleSlot = 3;
-inline constexpr int kExitHintSlot = 4;
-inline constexpr int kLeftKeysSlot = 5;
-inline constexpr int kRightKeysSlot = 6;
 
 // Never deleted: the names end with the rendering context.
 extern GLuint textures[kTextureCount];
