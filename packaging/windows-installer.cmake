@@ -7,8 +7,7 @@ if(WIN32 AND TARGET zarvo)
   list(APPEND CPACK_GENERATOR NSIS)
   # CPack takes NSIS.template.in from the module path before its own.
   list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/nsis)
-  # Per generator: the installer's file name ends in -setup.
-  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/nsis/generator-options.cmake)
+  # Its file name ends in -setup: packaging/cpack-options.cmake.in.
 
   set(CPACK_NSIS_PACKAGE_NAME ${PROJECT_NAME})
   set(CPACK_NSIS_DISPLAY_NAME ${PROJECT_NAME})
