@@ -84,18 +84,18 @@ def check_left_computer_steers(session, court):
 
 
 def tap_up_on_the_right(session):
-    """Holds Up for a tenth of a second: the right paddle moves up and stops
+    """Holds Up for a quarter of a second: the right paddle moves up and stops
     when the key is let go, short of the top wall, where a paddle that ran on
     would stop too. Motion is scaled by the frame rate of the second before,
     so a sudden change of load can carry the paddle much further than usual:
     such a tap is tried again from lower down. Returns the rows before and
     after the tap."""
-    for _ in range(4):
+    for _ in range(6):
         start = paddle_at_rest(session, RIGHT_PADDLE_COLUMN)
         if start < TOP_PADDLE_ROW + 150:
             session.hold_key_for("Down", 0.3)
             continue
-        session.hold_key_for("Up", 0.1)
+        session.hold_key_for("Up", 0.25)
         rest = paddle_at_rest(session, RIGHT_PADDLE_COLUMN)
         if rest > TOP_PADDLE_ROW + 10:
             return start, rest
