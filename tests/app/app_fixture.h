@@ -21,14 +21,6 @@ protected:
     void SetUp() override {
         ResetGame();
         Scene() = SceneStub();
-        hInstance = nullptr;
-        hWnd = nullptr;
-        hDC = nullptr;
-        hRC = nullptr;
-        fullscreen = true;
-        windowClassRegistered = false;
-        windowActive = true;
-        gameWindowLost = false;
         if (!frameLog.is_open()) {
             frameLog.open("vorn.txt");
         }
