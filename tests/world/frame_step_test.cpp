@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "platform/test/test_platform.h"
 #include "tests/support/game_reset.h"
@@ -54,15 +55,24 @@ TEST_F(FrameStep, BallMovesByItsVelocityScaledByTheFrameRate) {
     EXPECT_NEAR(ball.MinCorner().y, 0.023460, 1e-6);
 }
 
-TEST_F(FrameStep, AZeroFrameRateUsesTheLastRateThatWasNotZero) {
+// The ball, and a paddle while its key is held, after a second without frames.
+class ZeroFrameRate : public FrameStep, public ::testing::WithParamInterface<std::string> {
+protected:
+    static double Position() { return GetParam() == "ball" ? ball.MinCorner().x : leftPaddle.MinCorner().y; }
+};
+
+TEST_P(ZeroFrameRate, UsesTheLastRateThatWasNotZero) {
+    keys[kKeyW] = true;
     framesPerSecond.store(45);
     RunFrame();
-    const double step = ball.MinCorner().x;
+    const double step = Position();
     framesPerSecond.store(0);
     RunFrame();
-    EXPECT_NEAR(ball.MinCorner().x, 2 * step, 1e-12);
+    EXPECT_NEAR(Position(), 2 * step, 1e-12);
     EXPECT_TRUE(std::isfinite(ball.MinCorner().y));
 }
+
+INSTANTIATE_TEST_SUITE_P(BallAndPaddles, ZeroFrameRate, ::testing::Values("ball", "paddle"));
 
 TEST_F(FrameStep, TrailMovesOnEveryIntervalthFrame) {
     trailInterval.store(14);
