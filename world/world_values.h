@@ -37,7 +37,9 @@ inline constexpr Box kBall(Vec2(0.0, 0.0), 0.15, 0.15);
 inline constexpr double kPaddleWidth = 0.14;
 inline constexpr double kPaddleHeight = 0.6;
 // The paddles stand flush with the ends of the court they are given.
-constexpr Box LeftPaddle(const Box& court) { return Box(Vec2(court.MinCorner().x, 0.0), kPaddleWidth, kPaddleHeight); }
+constexpr Box LeftPaddle(const Box& court) {
+    return Box(Vec2(court.MinCorner().x, 0.0), kPaddleWidth, kPaddleHeight);
+}
 constexpr Box RightPaddle(const Box& court) {
     return Box(Vec2(court.MaxCorner().x - kPaddleWidth, 0.0), kPaddleWidth, kPaddleHeight);
 }
