@@ -3,7 +3,7 @@
 #include "timing/second_timer.h"
 #include "world/frame_step.h"
 
-bool gameWindowLost = false;
+bool gameWindowLost = initial::kGameWindowLost;
 
 void StartTimerOnFirstFrame() {
     if (StartSecondTimer(&timerCaps, &timerId)) {

@@ -5,6 +5,9 @@
 // Set when the game window had to be closed from inside a frame (the second
 // timer could not be started); the main loop then ends the program.
 extern bool gameWindowLost;
+namespace initial {
+inline constexpr bool kGameWindowLost = false;
+}
 
 // Runs frames until the window is closed or Escape is pressed. Returns the
 // word parameter of the last message taken, which becomes the exit status.

@@ -3,12 +3,12 @@
 #include "render/scene_setup.h"
 #include "world/world_values.h"
 
-platform::Module* hInstance = nullptr;
-platform::Window* hWnd = nullptr;
-platform::DeviceContext* hDC = nullptr;
-platform::GlContext* hRC = nullptr;
-bool fullscreen = true;
-bool windowClassRegistered = false;
+platform::Module* hInstance = initial::kInstance;
+platform::Window* hWnd = initial::kWnd;
+platform::DeviceContext* hDC = initial::kDC;
+platform::GlContext* hRC = initial::kRC;
+bool fullscreen = initial::kFullscreen;
+bool windowClassRegistered = initial::kWindowClassRegistered;
 
 namespace {
 

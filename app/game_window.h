@@ -15,6 +15,17 @@ extern bool fullscreen;
 // attempt to unregister it.
 extern bool windowClassRegistered;
 
+// The window state of a freshly started process: nothing opened yet, and
+// fullscreen wished for until the first question is answered No.
+namespace initial {
+inline constexpr platform::Module* kInstance = nullptr;
+inline constexpr platform::Window* kWnd = nullptr;
+inline constexpr platform::DeviceContext* kDC = nullptr;
+inline constexpr platform::GlContext* kRC = nullptr;
+inline constexpr bool kFullscreen = true;
+inline constexpr bool kWindowClassRegistered = false;
+}  // namespace initial
+
 inline constexpr int kWindowWidth = 1152;
 inline constexpr int kWindowHeight = 864;
 inline constexpr int kWindowBitsPerPixel = 32;

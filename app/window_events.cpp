@@ -4,7 +4,7 @@
 #include "render/scene_setup.h"
 #include "world/world_values.h"
 
-bool windowActive = true;
+bool windowActive = initial::kWindowActive;
 
 namespace {
 

@@ -5,13 +5,13 @@
 
 #include "world/world_values.h"
 
-constinit std::atomic<std::int32_t> framesThisSecond{0};
-constinit std::atomic<std::int32_t> framesPerSecond{90};
-constinit std::atomic<std::int32_t> trailInterval{14};
+constinit std::atomic<std::int32_t> framesThisSecond{initial::kFramesThisSecond};
+constinit std::atomic<std::int32_t> framesPerSecond{initial::kFramesPerSecond};
+constinit std::atomic<std::int32_t> trailInterval{initial::kTrailInterval};
 
-std::int32_t secondsElapsed = 0;
-platform::TimerCaps timerCaps{};
-std::uint32_t timerId = 0;
+std::int32_t secondsElapsed = initial::kSecondsElapsed;
+platform::TimerCaps timerCaps = initial::kTimerCaps;
+std::uint32_t timerId = initial::kTimerId;
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr double kTrailSpacing = 0.2;
 constexpr std::uint32_t kTickMs = 1000;
 
 // Main thread only.
-std::int32_t lastNonZeroFrameRate = 90;
+std::int32_t lastNonZeroFrameRate = initial::kFramesPerSecond;
 
 }  // namespace
 

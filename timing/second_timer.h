@@ -20,6 +20,16 @@ extern std::uint32_t timerId;
 // "vorn.txt" in the working directory, created or emptied at process start.
 extern std::ofstream frameLog;
 
+// What a freshly started process has, before a second has been measured.
+namespace initial {
+inline constexpr std::int32_t kFramesThisSecond = 0;
+inline constexpr std::int32_t kFramesPerSecond = 90;
+inline constexpr std::int32_t kTrailInterval = 14;
+inline constexpr std::int32_t kSecondsElapsed = 0;
+inline constexpr platform::TimerCaps kTimerCaps{};
+inline constexpr std::uint32_t kTimerId = 0;
+}  // namespace initial
+
 inline constexpr std::int32_t kSplashSeconds = 5;
 inline constexpr std::int32_t kSecondsElapsedCap = 5000;
 

@@ -7,7 +7,7 @@
 #include "world/paddles.h"
 #include "world/world_values.h"
 
-bool timerStarted = false;
+bool timerStarted = initial::kTimerStarted;
 
 namespace {
 

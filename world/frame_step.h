@@ -2,6 +2,9 @@
 
 // Set once the first frame has tried to start the second timer.
 extern bool timerStarted;
+namespace initial {
+inline constexpr bool kTimerStarted = false;
+}
 
 // One frame: draw the world as the previous frame left it, then advance it.
 // Always returns true.

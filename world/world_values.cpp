@@ -4,23 +4,23 @@
 
 // court, ball and trail are constant-initialised, so they exist before any
 // dynamic initialisation runs; ballVelocity and the paddles follow in order.
-constinit Box court(Vec2(-3.15, -2.3), Vec2(3.15, 2.3));
-Velocity ballVelocity ZARVO_INIT_ORDER(kInitOrderWorld)(0.7, 50);
-constinit Box ball(Vec2(0.0, 0.0), 0.15, 0.15);
+constinit Box court(initial::kCourt);
+Velocity ballVelocity ZARVO_INIT_ORDER(kInitOrderWorld)(initial::kBallSpeed, initial::kBallAngle);
+constinit Box ball(initial::kBall);
 constinit Box trail[kTrailLength]{};
-Box leftPaddle ZARVO_INIT_ORDER(kInitOrderWorld)(Vec2(court.MinCorner().x, 0.0), 0.14, 0.6);
-Box rightPaddle ZARVO_INIT_ORDER(kInitOrderWorld)(Vec2(court.MaxCorner().x - 0.14, 0.0), 0.14, 0.6);
+Box leftPaddle ZARVO_INIT_ORDER(kInitOrderWorld)(initial::LeftPaddle(court));
+Box rightPaddle ZARVO_INIT_ORDER(kInitOrderWorld)(initial::RightPaddle(court));
 
-std::int32_t leftScore = 0;
-std::int32_t rightScore = 0;
-float leftBarLength = 3.2f;
-float rightBarLength = 3.2f;
-Color3 leftGoalColor = goalRestColor;
-Color3 rightGoalColor = goalRestColor;
+std::int32_t leftScore = initial::kScore;
+std::int32_t rightScore = initial::kScore;
+float leftBarLength = initial::kBarLength;
+float rightBarLength = initial::kBarLength;
+Color3 leftGoalColor = initial::kGoalColor;
+Color3 rightGoalColor = initial::kGoalColor;
 
-constinit std::atomic<bool> splashActive{true};
-bool leftComputer = false;
-bool rightComputer = false;
-std::int32_t framesSinceTrail = 0;
+constinit std::atomic<bool> splashActive{initial::kSplashActive};
+bool leftComputer = initial::kComputer;
+bool rightComputer = initial::kComputer;
+std::int32_t framesSinceTrail = initial::kFramesSinceTrail;
 
 bool keys[kKeyCount] = {};

@@ -27,6 +27,30 @@ inline constexpr Color3 goalRestColor{0.0f, 0.64f, 1.0f};
 inline constexpr Color3 leftGoalFlashColor{1.0f, 1.0f, 1.0f};
 inline constexpr Color3 rightGoalFlashColor{0.0f, 0.08f, 0.52f};
 
+// The world as a freshly started process has it. world_values.cpp defines
+// every value from these, and the tests put the world back to them.
+namespace initial {
+inline constexpr Box kCourt(Vec2(-3.15, -2.3), Vec2(3.15, 2.3));
+inline constexpr double kBallSpeed = 0.7;
+inline constexpr std::int32_t kBallAngle = 50;
+inline constexpr Box kBall(Vec2(0.0, 0.0), 0.15, 0.15);
+inline constexpr double kPaddleWidth = 0.14;
+inline constexpr double kPaddleHeight = 0.6;
+// The paddles stand flush with the ends of the court they are given.
+constexpr Box LeftPaddle(const Box& court) {
+    return Box(Vec2(court.MinCorner().x, 0.0), kPaddleWidth, kPaddleHeight);
+}
+constexpr Box RightPaddle(const Box& court) {
+    return Box(Vec2(court.MaxCorner().x - kPaddleWidth, 0.0), kPaddleWidth, kPaddleHeight);
+}
+inline constexpr std::int32_t kScore = 0;
+inline constexpr float kBarLength = 3.2f;
+inline constexpr Color3 kGoalColor = goalRestColor;
+inline constexpr bool kSplashActive = true;
+inline constexpr bool kComputer = false;
+inline constexpr std::int32_t kFramesSinceTrail = 0;
+}  // namespace initial
+
 extern Box court;
 extern Velocity ballVelocity;
 extern Box ball;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/game_main.h"
@@ -21,14 +22,6 @@ protected:
     void SetUp() override {
         ResetGame();
         Scene() = SceneStub();
-        hInstance = nullptr;
-        hWnd = nullptr;
-        hDC = nullptr;
-        hRC = nullptr;
-        fullscreen = true;
-        windowClassRegistered = false;
-        windowActive = true;
-        gameWindowLost = false;
         if (!frameLog.is_open()) {
             frameLog.open("vorn.txt");
         }
@@ -72,6 +65,12 @@ protected:
                 testplatform::Post(platform::kWmClose);
             }
         };
+    }
+
+    // A box as it was shown: caption, text and style, compared in one go.
+    using ShownBox = std::tuple<std::string, std::string, std::uint32_t>;
+    static ShownBox Shown(const testplatform::MessageBoxCall& box) {
+        return {box.caption, box.text, box.style};
     }
 
     static std::vector<std::string> Captions() {

@@ -51,9 +51,7 @@ TEST_P(OpeningFailures, TearDownThenTellTheUserAndEndWithStatusZero) {
     EXPECT_EQ(GameMain(), 0);
 
     const auto& box = Platform().messageBoxes.back();
-    EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.text, row.message);
-    EXPECT_EQ(box.style, platform::kMbOk | platform::kMbIconWarning);
+    EXPECT_EQ(Shown(box), (ShownBox{"Error", row.message, platform::kMbOk | platform::kMbIconWarning}));
     EXPECT_EQ(Calls().back(), "ShowMessageBox(Error)");
 
     // The teardown runs right before the message: the calls between the last
@@ -98,9 +96,8 @@ TEST_F(AppTest, AFailedClassRegistrationIsToldAndNothingIsTornDown) {
     EXPECT_EQ(GameMain(), 0);
     ASSERT_EQ(Platform().messageBoxes.size(), 2u);  // the fullscreen question, then the failure
     const auto& box = Platform().messageBoxes.back();
-    EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.text, "Failed to register the window class.");
-    EXPECT_EQ(box.style, platform::kMbOk | platform::kMbIconWarning);
+    EXPECT_EQ(Shown(box), (ShownBox{"Error", "Failed to register the window class.",
+                                    platform::kMbOk | platform::kMbIconWarning}));
     EXPECT_EQ(Calls(), (std::vector<std::string>{"ShowMessageBox(Start fullscreen?)", "RegisterWindowClass()",
                                                  "ShowMessageBox(Error)"}));
 }
@@ -122,9 +119,8 @@ TEST_P(ShutdownFailures, AreToldAndTheTeardownGoesOn) {
     EXPECT_EQ(GameMain(), 0);
 
     const auto& box = Platform().messageBoxes.back();
-    EXPECT_EQ(box.caption, "Shutdown Error");
-    EXPECT_EQ(box.text, GetParam().message);
-    EXPECT_EQ(box.style, platform::kMbOk | platform::kMbIconInformation);
+    EXPECT_EQ(Shown(box), (ShownBox{"Shutdown Error", GetParam().message,
+                                    platform::kMbOk | platform::kMbIconInformation}));
     auto teardown = CallsAfter("TimeEndPeriod(1)");
     teardown.erase(std::remove(teardown.begin(), teardown.end(), "ShowMessageBox(Shutdown Error)"), teardown.end());
     EXPECT_EQ(teardown, kFullTeardown);

@@ -19,9 +19,8 @@ TEST_P(TimerStartFailure, IsToldThenTheWindowClosesAndTheProgramEnds) {
     EXPECT_EQ(GameMain(), 0);
 
     const auto& box = Platform().messageBoxes.back();
-    EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.text, "Timer-setting error.");
-    EXPECT_EQ(box.style, platform::kMbOk | platform::kMbIconWarning);
+    EXPECT_EQ(Shown(box),
+              (ShownBox{"Error", "Timer-setting error.", platform::kMbOk | platform::kMbIconWarning}));
     EXPECT_EQ(CountOf("ShowMessageBox(Error)"), 1);
 
     // The window is torn down once, after the message has been dismissed.

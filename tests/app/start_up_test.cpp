@@ -12,22 +12,30 @@ using platform::kIdCancel;
 using platform::kIdNo;
 using platform::kIdYes;
 
-class StartUp : public AppTest {};
+class StartUp : public AppTest {
+protected:
+    // A framed window opened, and the display and the cursor were left alone
+    // from start to teardown.
+    static void ExpectAFramedWindowOverAnUntouchedDesktop() {
+        EXPECT_FALSE(fullscreen);
+        EXPECT_TRUE(Called("CreateGameWindow(Zarvo,1152,864,overlapped)"));
+        EXPECT_FALSE(Called("ShowMouseCursor(false)"));
+        EXPECT_FALSE(Called("RestoreDisplayMode()"));
+    }
+};
 
 TEST_F(StartUp, AsksTheThreeQuestionsInOrderWithTheirTextsAndButtons) {
     CloseAfterFrames(1);
     ASSERT_EQ(GameMain(), 0);
     const auto& boxes = Platform().messageBoxes;
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0].caption, "Start fullscreen?");
-    EXPECT_EQ(boxes[0].text, "Would you like to run in fullscreen mode?");
-    EXPECT_EQ(boxes[0].style, platform::kMbYesNo | platform::kMbIconQuestion);
-    EXPECT_EQ(boxes[1].caption, "Left AI");
-    EXPECT_EQ(boxes[1].text, "Is the left paddle computer controlled?");
-    EXPECT_EQ(boxes[1].style, platform::kMbYesNo | platform::kMbIconQuestion);
-    EXPECT_EQ(boxes[2].caption, "Right AI");
-    EXPECT_EQ(boxes[2].text, "Is the right paddle computer controlled?");
-    EXPECT_EQ(boxes[2].style, platform::kMbYesNo | platform::kMbIconQuestion | platform::kMbDefButton2);
+    EXPECT_EQ(Shown(boxes[0]), (ShownBox{"Start fullscreen?", "Would you like to run in fullscreen mode?",
+                                         platform::kMbYesNo | platform::kMbIconQuestion}));
+    EXPECT_EQ(Shown(boxes[1]), (ShownBox{"Left AI", "Is the left paddle computer controlled?",
+                                         platform::kMbYesNo | platform::kMbIconQuestion}));
+    EXPECT_EQ(Shown(boxes[2]),
+              (ShownBox{"Right AI", "Is the right paddle computer controlled?",
+                        platform::kMbYesNo | platform::kMbIconQuestion | platform::kMbDefButton2}));
     // The fullscreen question comes before the class is registered, the
     // other two after it.
     EXPECT_EQ(Calls().front(), "ShowMessageBox(Start fullscreen?)");
@@ -73,11 +81,8 @@ TEST_F(StartUp, NoToFullscreenOpensAFramedWindowWithoutTouchingTheDisplay) {
     Answer("Start fullscreen?", kIdNo);
     CloseAfterFrames(1);
     GameMain();
-    EXPECT_FALSE(fullscreen);
-    EXPECT_TRUE(Called("CreateGameWindow(Zarvo,1152,864,overlapped)"));
+    ExpectAFramedWindowOverAnUntouchedDesktop();
     EXPECT_FALSE(Called("ChangeDisplayMode(1152,864,32)"));
-    EXPECT_FALSE(Called("ShowMouseCursor(false)"));
-    EXPECT_FALSE(Called("RestoreDisplayMode()"));
 }
 
 TEST_F(StartUp, YesToFullscreenChangesTheModeAndHidesTheCursorUntilTeardown) {
@@ -122,10 +127,10 @@ TEST_F(StartUp, TheWindowTitleIsACopyOfZarvo) {
     EXPECT_NE(copy.Text(), windowTitle.Text());  // every copy owns its buffer
 }
 
-class Fallback : public AppTest {
+class Fallback : public StartUp {
 protected:
     void SetUp() override {
-        AppTest::SetUp();
+        StartUp::SetUp();
         Fail("ChangeDisplayMode");
     }
 };
@@ -135,19 +140,15 @@ TEST_F(Fallback, AsksUnderTheWindowTitleWithThreeButtons) {
     GameMain();
     const auto& boxes = Platform().messageBoxes;
     ASSERT_EQ(boxes.size(), 4u);
-    EXPECT_EQ(boxes[3].caption, "Zarvo");
-    EXPECT_EQ(boxes[3].text, kFallbackText);
-    EXPECT_EQ(boxes[3].style, platform::kMbYesNoCancel | platform::kMbIconQuestion);
+    EXPECT_EQ(Shown(boxes[3]),
+              (ShownBox{"Zarvo", kFallbackText, platform::kMbYesNoCancel | platform::kMbIconQuestion}));
 }
 
 TEST_F(Fallback, NoOpensAFramedWindow) {
     Answer("Zarvo", kIdNo);
     CloseAfterFrames(1);
     EXPECT_EQ(GameMain(), 0);
-    EXPECT_FALSE(fullscreen);
-    EXPECT_TRUE(Called("CreateGameWindow(Zarvo,1152,864,overlapped)"));
-    EXPECT_FALSE(Called("ShowMouseCursor(false)"));
-    EXPECT_FALSE(Called("RestoreDisplayMode()"));
+    ExpectAFramedWindowOverAnUntouchedDesktop();
     EXPECT_EQ(Platform().swaps, 1);
 }
 
@@ -156,9 +157,8 @@ TEST_F(Fallback, CancelSaysTheProgramWillCloseAndEndsItWithoutTeardown) {
     EXPECT_EQ(GameMain(), 0);
     const auto& boxes = Platform().messageBoxes;
     ASSERT_EQ(boxes.size(), 5u);
-    EXPECT_EQ(boxes[4].caption, "Error");
-    EXPECT_EQ(boxes[4].text, "Program will now close.");
-    EXPECT_EQ(boxes[4].style, platform::kMbOk | platform::kMbIconWarning);
+    EXPECT_EQ(Shown(boxes[4]),
+              (ShownBox{"Error", "Program will now close.", platform::kMbOk | platform::kMbIconWarning}));
     EXPECT_EQ(Calls().back(), "ShowMessageBox(Error)");
     EXPECT_FALSE(Called("CreateGameWindow(Zarvo,1152,864,popup)"));
     EXPECT_FALSE(Called("UnregisterWindowClass()"));

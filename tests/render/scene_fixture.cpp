@@ -30,24 +30,15 @@ void SceneTest::DrawCourtFrame() {
     gl.ReadFrame();
 }
 
-void SceneTest::ExpectPictureAt(int pictureId, Rgb colour, int radius, const Rect& rect) const {
+void SceneTest::ExpectPicture(bool shown, int pictureId, Rgb colour, int radius, const Rect& rect) const {
     const std::vector<SolidTexel> texels = ExtremeSolidTexels(pictureId, colour, radius);
     ASSERT_FALSE(texels.empty()) << "picture " << pictureId << " has no solid " << colour;
     for (const SolidTexel& t : texels) {
         const double x = TexelX(pictureId, t, rect);
         const double y = TexelY(pictureId, t, rect);
-        EXPECT_TRUE(ColourNear(AtScene(x, y), colour))
+        const Rgb seen = AtScene(x, y);
+        EXPECT_TRUE(shown ? ColourNear(seen, colour) : ::testing::AssertionResult(seen.IsBlack()))
             << "picture " << pictureId << " texel " << t.u << ", " << t.v << " at scene " << x << ", " << y;
-    }
-}
-
-void SceneTest::ExpectPictureGoneFrom(int pictureId, Rgb colour, int radius, const Rect& rect) const {
-    const std::vector<SolidTexel> texels = ExtremeSolidTexels(pictureId, colour, radius);
-    ASSERT_FALSE(texels.empty()) << "picture " << pictureId << " has no solid " << colour;
-    for (const SolidTexel& t : texels) {
-        const double x = TexelX(pictureId, t, rect);
-        const double y = TexelY(pictureId, t, rect);
-        EXPECT_TRUE(AtScene(x, y).IsBlack()) << "picture " << pictureId << " still at scene " << x << ", " << y;
     }
 }
 

@@ -29,10 +29,17 @@ protected:
     Rgb AtScene(double x, double y) const { return gl.At(ColumnOf(x), RowOf(y)); }
     // The extreme solid texels of colour in the picture show in the last
     // frame where the picture drawn over rect puts them (or are all black).
-    void ExpectPictureAt(int pictureId, Rgb colour, int radius, const Rect& rect) const;
-    void ExpectPictureGoneFrom(int pictureId, Rgb colour, int radius, const Rect& rect) const;
+    void ExpectPictureAt(int pictureId, Rgb colour, int radius, const Rect& rect) const {
+        ExpectPicture(true, pictureId, colour, radius, rect);
+    }
+    void ExpectPictureGoneFrom(int pictureId, Rgb colour, int radius, const Rect& rect) const {
+        ExpectPicture(false, pictureId, colour, radius, rect);
+    }
 
     OffscreenGl gl;
+
+private:
+    void ExpectPicture(bool shown, int pictureId, Rgb colour, int radius, const Rect& rect) const;
 };
 
 // A texel of a picture whose whole neighbourhood (radius texels each way)

@@ -1,5 +1,10 @@
 #include "tests/support/game_reset.h"
 
+#include <algorithm>
+
+#include "app/game_main.h"
+#include "app/game_window.h"
+#include "app/window_events.h"
 #include "platform/test/test_platform.h"
 #include "timing/second_timer.h"
 #include "world/frame_step.h"
@@ -7,32 +12,36 @@
 
 void ResetGame() {
     testplatform::Reset();
-    court = Box(Vec2(-3.15, -2.3), Vec2(3.15, 2.3));
-    ballVelocity = Velocity(0.7, 50);
-    ball = Box(Vec2(0.0, 0.0), 0.15, 0.15);
-    for (Box& element : trail) {
-        element = Box();
-    }
-    leftPaddle = Box(Vec2(court.MinCorner().x, 0.0), 0.14, 0.6);
-    rightPaddle = Box(Vec2(court.MaxCorner().x - 0.14, 0.0), 0.14, 0.6);
-    leftScore = 0;
-    rightScore = 0;
-    leftBarLength = 3.2f;
-    rightBarLength = 3.2f;
-    leftGoalColor = goalRestColor;
-    rightGoalColor = goalRestColor;
-    splashActive.store(true);
-    leftComputer = false;
-    rightComputer = false;
-    framesSinceTrail = 0;
-    for (bool& key : keys) {
-        key = false;
-    }
-    framesThisSecond.store(0);
-    framesPerSecond.store(90);
-    trailInterval.store(14);
-    secondsElapsed = 0;
-    timerCaps = platform::TimerCaps();
-    timerId = 0;
-    timerStarted = false;
+    court = initial::kCourt;
+    ballVelocity = Velocity(initial::kBallSpeed, initial::kBallAngle);
+    ball = initial::kBall;
+    std::fill(std::begin(trail), std::end(trail), Box());
+    leftPaddle = initial::LeftPaddle(court);
+    rightPaddle = initial::RightPaddle(court);
+    leftScore = initial::kScore;
+    rightScore = initial::kScore;
+    leftBarLength = initial::kBarLength;
+    rightBarLength = initial::kBarLength;
+    leftGoalColor = initial::kGoalColor;
+    rightGoalColor = initial::kGoalColor;
+    splashActive.store(initial::kSplashActive);
+    leftComputer = initial::kComputer;
+    rightComputer = initial::kComputer;
+    framesSinceTrail = initial::kFramesSinceTrail;
+    std::fill(std::begin(keys), std::end(keys), false);
+    framesThisSecond.store(initial::kFramesThisSecond);
+    framesPerSecond.store(initial::kFramesPerSecond);
+    trailInterval.store(initial::kTrailInterval);
+    secondsElapsed = initial::kSecondsElapsed;
+    timerCaps = initial::kTimerCaps;
+    timerId = initial::kTimerId;
+    timerStarted = initial::kTimerStarted;
+    hInstance = initial::kInstance;
+    hWnd = initial::kWnd;
+    hDC = initial::kDC;
+    hRC = initial::kRC;
+    fullscreen = initial::kFullscreen;
+    windowClassRegistered = initial::kWindowClassRegistered;
+    windowActive = initial::kWindowActive;
+    gameWindowLost = initial::kGameWindowLost;
 }

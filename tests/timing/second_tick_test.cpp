@@ -48,29 +48,31 @@ TEST_F(SecondTick, SecondsStopAtFiveThousand) {
     EXPECT_FALSE(splashActive.load());
 }
 
+constexpr double kWidth = initial::kCourt.Width();
+
 TEST(TrailInterval, FollowsTheFrameRateAndTheHorizontalSpeed) {
-    const double dx = Velocity(0.7, 50).Dx();
-    EXPECT_EQ(TrailIntervalFor(90, dx, 6.3), 10);
-    EXPECT_EQ(TrailIntervalFor(90, -dx, 6.3), 10);  // leftwards alike
-    EXPECT_EQ(TrailIntervalFor(0, dx, 6.3), 1);
-    EXPECT_EQ(TrailIntervalFor(90, 0.0, 6.3), 1);
-    EXPECT_EQ(TrailIntervalFor(0, 0.0, 6.3), 1);
-    EXPECT_EQ(TrailIntervalFor(1000, dx, 6.3), 112);
+    const double dx = Velocity(initial::kBallSpeed, initial::kBallAngle).Dx();
+    EXPECT_EQ(TrailIntervalFor(90, dx, kWidth), 10);
+    EXPECT_EQ(TrailIntervalFor(90, -dx, kWidth), 10);  // leftwards alike
+    EXPECT_EQ(TrailIntervalFor(0, dx, kWidth), 1);
+    EXPECT_EQ(TrailIntervalFor(90, 0.0, kWidth), 1);
+    EXPECT_EQ(TrailIntervalFor(0, 0.0, kWidth), 1);
+    EXPECT_EQ(TrailIntervalFor(1000, dx, kWidth), 112);
 }
 
 TEST(TrailInterval, TruncatesNegatesAndKeepsAtLeastOne) {
-    // q = 0.2 / (dx * 6.3 / (f * 1.6)); with f = 1 and dx chosen so q is exact.
-    auto dxFor = [](double q) { return 0.2 / q * 1.6 / 6.3; };
-    EXPECT_EQ(TrailIntervalFor(1, dxFor(0.7), 6.3), 1);
-    EXPECT_EQ(TrailIntervalFor(1, dxFor(1.99), 6.3), 1);
-    EXPECT_EQ(TrailIntervalFor(1, dxFor(2.01), 6.3), 2);
-    EXPECT_EQ(TrailIntervalFor(8, 1.0, 1.6), 1);  // exactly 1.6
-    EXPECT_EQ(TrailIntervalFor(1, dxFor(-3.5), 6.3), 3);
+    // q = 0.2 / (dx * width / (f * divisor)); with f = 1 and dx chosen so q is exact.
+    auto dxFor = [](double q) { return 0.2 / q * kMotionDivisor / kWidth; };
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(0.7), kWidth), 1);
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(1.99), kWidth), 1);
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(2.01), kWidth), 2);
+    EXPECT_EQ(TrailIntervalFor(8, 1.0, kMotionDivisor), 1);  // q = 0.2 * 8 = 1.6
+    EXPECT_EQ(TrailIntervalFor(1, dxFor(-3.5), kWidth), 3);
 }
 
 TEST(TrailInterval, QuotientBeyondThirtyTwoBitsStoresTheLargestValue) {
-    EXPECT_EQ(TrailIntervalFor(5000, 1e-12, 6.3), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(TrailIntervalFor(5000, -1e-300, 6.3), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(TrailIntervalFor(5000, 1e-12, kWidth), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(TrailIntervalFor(5000, -1e-300, kWidth), std::numeric_limits<std::int32_t>::max());
 }
 
 TEST(StartSecondTimer, AsksForTheFinestPeriodAndAOneSecondPeriodicEvent) {

@@ -56,7 +56,7 @@ std::time_t SecondWithUnlikeDraws() {
 }
 
 TEST(StartDirection, EachDrawMirrorsOneComponentInTurnAndTheSecondDecides) {
-    const Velocity start(0.7, 50);
+    const Velocity start(initial::kBallSpeed, initial::kBallAngle);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::time_t second = SecondWithUnlikeDraws();
         while (std::time(nullptr) < second) {
@@ -76,7 +76,7 @@ TEST(StartDirection, EachDrawMirrorsOneComponentInTurnAndTheSecondDecides) {
         const int vertical = std::rand();
         EXPECT_EQ(chosen.Dx(), horizontal % 2 == 0 ? -start.Dx() : start.Dx());
         EXPECT_EQ(chosen.Dy(), vertical % 2 == 0 ? -start.Dy() : start.Dy());
-        EXPECT_NEAR(chosen.Speed(), 0.7, 1e-15);
+        EXPECT_NEAR(chosen.Speed(), start.Speed(), 1e-15);
         EXPECT_EQ(nextDraw, std::rand());  // two draws, no more
         EXPECT_EQ(ballVelocity.Dx(), chosen.Dx());
         EXPECT_EQ(ballVelocity.Dy(), chosen.Dy());

@@ -24,7 +24,7 @@ struct MatchWatch {
     // How far outside the court the ball got, in frames of travel at the
     // speed it had when the frame began.
     double worstOutsideInFrames = 0.0;
-    double speedBefore = 0.7;
+    double speedBefore = initial::kBallSpeed;
     int framesPerSecond = 90;
     std::int64_t blurFrames = 0;
     bool finite = true;
@@ -47,7 +47,7 @@ struct MatchWatch {
         const double outside = std::fmax(
             std::fmax(court.MinCorner().x - ball.MinCorner().x, ball.MaxCorner().x - court.MaxCorner().x),
             std::fmax(court.MinCorner().y - ball.MinCorner().y, ball.MaxCorner().y - court.MaxCorner().y));
-        const double travel = speedBefore * court.Width() / (framesPerSecond * 1.6);
+        const double travel = speedBefore * court.Width() / (framesPerSecond * kMotionDivisor);
         // Each paddle hit speeds the ball up for good. Once a frame carries it
         // across half the court, frames of misses can follow one another, and
         // a miss frame skips the walls, so the ball may wander off vertically:

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/game_reset.h"
-#include "timing/second_timer.h"
 #include "world/paddles.h"
 #include "world/world_values.h"
 
@@ -60,16 +59,6 @@ TEST_F(Paddles, BothKeysOfOneSideCancel) {
     keys[kKeyDown] = true;
     MovePaddles();
     EXPECT_NEAR(rightPaddle.MinCorner().y, 0.0, 1e-15);
-}
-
-TEST_F(Paddles, ZeroFrameRateKeepsTheLastRate) {
-    keys[kKeyW] = true;
-    framesPerSecond.store(60);
-    MovePaddles();
-    const double step = leftPaddle.MinCorner().y;
-    framesPerSecond.store(0);
-    MovePaddles();
-    EXPECT_NEAR(leftPaddle.MinCorner().y, 2 * step, 1e-12);
 }
 
 TEST_F(Paddles, OutsideTestsAreStrict) {
