@@ -14,11 +14,10 @@ import sys
 import time
 
 from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       score_bars, shows_court, shows_splash, wait_until)
+                       run_scenario, score_bars, shows_court, shows_splash, wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
-SCREEN_PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "wine", "screen_probe.py")
 
 
 def wait_for_court(session, timeout=SPLASH_SECONDS + 5):
@@ -53,10 +52,8 @@ def check_borderless(session, window, borderless):
 def check_cursor(session, state):
     """The cursor is, or within a few seconds becomes, "hidden" or "shown"
     with the pointer over the middle of the game window's place."""
-    def cursor():
-        session.xdotool("mousemove", "576", "432")
-        return session.run(sys.executable, SCREEN_PROBE, "cursor").strip() == state
-    check(wait_until(cursor, timeout=3), f"the cursor over the game window is not {state}")
+    check(wait_until(lambda: session.cursor_state() == state, timeout=3),
+          f"the cursor over the game window is not {state}")
 
 
 TOP_PADDLE_ROW = 84  # the right paddle's centre when it touches the top wall
@@ -324,14 +321,8 @@ def questions_without_boxes():
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
 
-SCENARIOS = {function.__name__: function for function in (
-    windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
-    escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
-    questions_without_boxes)}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
-        print("usage: scenarios.py " + "|".join(SCENARIOS), file=sys.stderr)
-        sys.exit(2)
-    SCENARIOS[sys.argv[1]]()
-    print(sys.argv[1], "passed")
+    run_scenario((
+        windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
+        escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
+        questions_without_boxes), sys.argv)
