@@ -5,7 +5,7 @@ one by name:
     stress.py odd_sound_files
 
 Like scenarios.py, it finds the program and its helpers through the ZARVO,
-ZARVO_SEND_CLOSE, ZARVO_ICONIFY and ZARVO_SOUNDS environment variables.
+ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables.
 """
 
 import os

@@ -20,8 +20,8 @@ import tempfile
 import time
 
 GAME = os.environ.get("ZARVO", "")
-SEND_CLOSE = os.environ.get("ZARVO_SEND_CLOSE", "")
-ICONIFY = os.environ.get("ZARVO_ICONIFY", "")
+# Asks for what a window manager's buttons do (window_manager.c).
+WINDOW_MANAGER = os.environ.get("ZARVO_WINDOW_MANAGER", "")
 SOUNDS = os.environ.get("ZARVO_SOUNDS", "")
 SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
 # Libraries preloaded into the game only (the sanitizer builds keep the GL
@@ -476,17 +476,17 @@ class Session:
             self.release_key("Escape")
 
     def request_close(self, window_id):
-        subprocess.run([SEND_CLOSE, window_id], env=self.environment(), check=True, timeout=10)
+        subprocess.run([WINDOW_MANAGER, window_id, "close"], env=self.environment(), check=True, timeout=10)
 
     def minimise(self, window_id):
         """Minimises the window as a window manager would; returns when it is
         unmapped."""
-        subprocess.run([ICONIFY, window_id, "minimise"], env=self.environment(), check=True, timeout=10)
+        subprocess.run([WINDOW_MANAGER, window_id, "minimise"], env=self.environment(), check=True, timeout=10)
 
     def restore(self, window_id):
         """Restores a minimised window and gives it the keyboard focus;
         returns when it is mapped again."""
-        subprocess.run([ICONIFY, window_id, "restore"], env=self.environment(), check=True, timeout=10)
+        subprocess.run([WINDOW_MANAGER, window_id, "restore"], env=self.environment(), check=True, timeout=10)
 
     def cursor_state(self):
         """ "hidden" or "shown": the cursor with the pointer over the middle of
