@@ -803,3 +803,13 @@ def run_scenario(scenarios, argv):
         sys.exit(2)
     table[argv[1]]()
     print(argv[1], "passed")
+
+
+def run_script(main):
+    """Runs a test script's main(); a failed check ends it with FAIL and the
+    reason."""
+    try:
+        main()
+    except ScenarioFailure as failure:
+        sys.exit(f"FAIL: {failure}")
+    print("passed")

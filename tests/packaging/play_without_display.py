@@ -20,7 +20,7 @@ import tempfile
 import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from zarvo_e2e import TITLE_BLUE, WALL_BLUE, ScenarioFailure, Shot, check  # noqa: E402
+from zarvo_e2e import TITLE_BLUE, WALL_BLUE, ScenarioFailure, Shot, check, run_script  # noqa: E402
 
 SKIP = 77
 RUN_TIME_LIMIT_S = 420
@@ -129,11 +129,7 @@ def main():
             check_recording(clone, output, display)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
-    print("passed")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except ScenarioFailure as failure:
-        sys.exit(f"FAIL: {failure}")
+    run_script(main)

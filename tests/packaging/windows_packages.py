@@ -32,7 +32,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the impo
 sys.path.insert(0, os.path.join(HERE, os.pardir, "e2e"))
 sys.path.insert(0, os.path.join(HERE, os.pardir, "wine"))
 from check_resources import RT_ICON, RT_MANIFEST, PeFile, icon_file_images  # noqa: E402
-from zarvo_e2e import SOUND_FILES, WALL_BLUE, ScenarioFailure, WineSession, check  # noqa: E402
+from zarvo_e2e import SOUND_FILES, WALL_BLUE, WineSession, check, run_script  # noqa: E402
 
 ESCAPE_STATUS = 27
 TRACE_FILE_OPENS = {"WINEDEBUG": "-all,trace+file"}
@@ -251,19 +251,19 @@ def installer(build, version, scratch):
                 if "zarvo" in text.read().lower():
                     naming.append(hive)
         check(not naming, f"the registry still names Zarvo: {naming}")
-    print("passed: nothing of Zarvo is left")
+    print("nothing of Zarvo is left")
     # The prefix is of no further use (a failed run keeps it to look into).
     shutil.rmtree(prefix, ignore_errors=True)
 
 
+def main():
+    if sys.argv[1:2] == ["zip"] and len(sys.argv) == 6:
+        zip_package(os.path.realpath(sys.argv[2]), *sys.argv[3:])
+    elif sys.argv[1:2] == ["installer"] and len(sys.argv) == 5:
+        installer(os.path.realpath(sys.argv[2]), *sys.argv[3:])
+    else:
+        sys.exit(__doc__)
+
+
 if __name__ == "__main__":
-    try:
-        if sys.argv[1:2] == ["zip"] and len(sys.argv) == 6:
-            zip_package(os.path.realpath(sys.argv[2]), *sys.argv[3:])
-        elif sys.argv[1:2] == ["installer"] and len(sys.argv) == 5:
-            installer(os.path.realpath(sys.argv[2]), *sys.argv[3:])
-        else:
-            sys.exit(__doc__)
-    except ScenarioFailure as failure:
-        sys.exit(f"FAIL: {failure}")
-    print("passed")
+    run_script(main)
