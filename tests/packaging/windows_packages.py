@@ -160,7 +160,8 @@ def installer(build, version, scratch):
     manifest = next(iter(tree[RT_MANIFEST][1].values()))
     check(b'requestedExecutionLevel level="asInvoker"' in manifest, "the installer asks for more rights")
     icons = {data for languages in tree[RT_ICON].values() for data in languages.values()}
-    check(icons == set(icon_file_images(os.path.join(RESOURCES, "zarvo.ico"))), "the installer's icon is not the game's")
+    check(icons == set(icon_file_images(os.path.join(RESOURCES, "zarvo.ico"))),
+          "the installer's icon is not the game's")
 
     # The prefix is made anew: the installer meets a system it has never seen.
     # The shortcut would otherwise also become a menu entry of this machine.
