@@ -5,8 +5,8 @@ through bench/figures.sh, which builds what it needs first:
   1. frame cost against the floor: the game's court frames per second (both
      computer players, windowed 1152x864, from vorn.txt after the splash)
      against zarvo_swap_floor, back to back on one Xvfb screen;
-  2. the Windows program under Wine against the Linux program, on that
-     screen too (left out with --no-wine);
+  2. the Windows program under Wine against the Linux program, on a screen
+     of the same size (left out with --no-wine);
   3. time from the last answer to the first frame on the screen, read off
      the screen by zarvo_first_frame_probe;
   4. world step in nanoseconds per frame and heap allocations per frame
@@ -18,14 +18,11 @@ could not be measured.
 """
 
 import argparse
-import fcntl
 import os
 import re
-import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -56,7 +53,7 @@ ARGS = arguments()
 os.environ["ZARVO"] = os.path.join(ARGS.build, "zarvo")
 os.environ["ZARVO_SOUNDS"] = os.path.join(REPOSITORY, "resources")
 
-from zarvo_e2e import Session, check, wait_until  # noqa: E402  (needs the variables above)
+from zarvo_e2e import Session, WineSession, check, wait_until  # noqa: E402  (needs the variables above)
 from stress import answer_both_computers  # noqa: E402
 
 FLOOR = os.path.join(ARGS.build, "bench", "zarvo_swap_floor")
@@ -108,91 +105,22 @@ def floor(session):
 # ---- the Windows program under Wine ----------------------------------------------------
 
 
-class WineGame:
-    """Zarvo.exe under Wine on the session's screen, in the shared prefix,
-    which it holds alone meanwhile (as the Wine tests do)."""
-
-    def __init__(self, session):
-        self.session = session
-        self.env = dict(session.environment())
-        self.env.update({"WINEPREFIX": os.path.abspath(ARGS.prefix), "WINEDEBUG": "-all",
-                         "WINEDLLOVERRIDES": "mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv="})
-        subprocess.run(["bash", "-c", 'source "$1" && zarvo_wine_prefix "$2"', "prefix",
-                        os.path.join(REPOSITORY, "tests", "wine", "wine-env.sh"), ARGS.prefix],
-                       check=True, timeout=300)
-        self.lock = open(os.path.abspath(ARGS.prefix) + ".users.lock", "w")
-        check(wait_until(self._try_lock, timeout=150, interval=0.5), "the Wine prefix stayed in use by others")
-        self.folder = tempfile.mkdtemp(prefix="zarvo-figures-wine-")
-        self.game = None
-
-    def _try_lock(self):
-        try:
-            fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            return True
-        except BlockingIOError:
-            return False
-
-    def wineserver(self, *flags):
-        for flag in flags:
-            subprocess.run(["wineserver", flag], env=self.env, capture_output=True, timeout=60)
-
-    def xdotool(self, *arguments):
-        return subprocess.run(["xdotool", *arguments], env=self.env, capture_output=True, text=True,
-                              timeout=20).stdout.strip()
-
-    def window(self, pattern, timeout=20):
-        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--name", pattern).split(), timeout)
-        check(found, f"no window {pattern} under Wine")
-        return found[0]
-
-    def answer(self, pattern, key):
-        box = self.window(pattern)
-        if not wait_until(lambda: self.xdotool("getwindowfocus") == box, timeout=2):
-            self.xdotool("windowfocus", box)
-            check(wait_until(lambda: self.xdotool("getwindowfocus") == box, timeout=3), f"{pattern} takes no focus")
-        self.xdotool("key", key)
-        check(wait_until(lambda: box not in self.xdotool("search", "--onlyvisible", "--name", pattern).split(),
-                         timeout=5), f"{pattern} did not take {key}")
-
-    def log_lines(self):
-        path = os.path.join(self.folder, "vorn.txt")
-        if not os.path.isfile(path):
-            return None
-        with open(path, newline="") as log:
-            return log.read().split("\r\n")[:-1]
-
-    def play(self):
-        """One game with both computer players; returns the court frame rates."""
-        self.wineserver("-k", "-w")
-        for sound in ("miss.wav", "tbhit.wav", "rlhit.wav"):
-            shutil.copy(os.path.join(os.path.dirname(ARGS.exe), sound), self.folder)
-        self.game = subprocess.Popen(["timeout", "-s", "KILL", "120", "wine", os.path.abspath(ARGS.exe)],
-                                     cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        self.answer("^Start fullscreen\\?$", "n")
-        self.answer("^Left AI$", "Return")  # Yes is the default button
-        self.answer("^Right AI$", "y")  # No is the default: Y picks Yes
-        window = self.window("^Zarvo$")
-        lines = wait_until(lambda: len(self.log_lines() or []) >= SKIPPED_SECONDS + COURT_SECONDS
-                           and self.log_lines(), timeout=SKIPPED_SECONDS + COURT_SECONDS + 30)
-        check(lines, "Zarvo.exe did not log its seconds")
-        self.xdotool("windowfocus", window)
-        self.xdotool("keydown", "Escape")
-        try:
-            status = self.game.wait(15)
-        finally:
-            self.xdotool("keyup", "Escape")
+def wine_game():
+    """One game of Zarvo.exe with both computer players, on a screen of the
+    same size; returns its court frame rates."""
+    with WineSession("figures-wine", screen=SCREEN, prefix=ARGS.prefix, program=ARGS.exe, keep="") as session:
+        session.start_game()
+        session.answer("Start fullscreen?", "n")
+        session.answer("Left AI", "Return")  # Yes is the default button
+        session.answer("Right AI", "y")  # No is the default: Y picks Yes
+        window = session.wait_caption("Zarvo")
+        check(wait_until(lambda: session.log_line_count() >= SKIPPED_SECONDS + COURT_SECONDS,
+                         timeout=SKIPPED_SECONDS + COURT_SECONDS + 30), "Zarvo.exe did not log its seconds")
+        lines = session.log_lines()
+        session.xdotool("windowfocus", window)
+        status = session.press_escape_and_wait_exit(15)
         check(status == 27, f"Zarvo.exe ended with status {status}")
-        self.game = None
         return court_rates(lines)
-
-    def close(self):
-        if self.game is not None and self.game.poll() is None:
-            self.game.kill()
-            self.game.wait()
-        self.wineserver("-k", "-w")
-        self.lock.close()
-        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 # ---- first frame -------------------------------------------------------------------------
@@ -247,11 +175,7 @@ def main():
             floors.append(rate)
             say(f"round {round_number}: swap floor, frames per second {rate:.0f}")
             if not ARGS.no_wine:
-                wine = WineGame(session)
-                try:
-                    rates = wine.play()
-                finally:
-                    wine.close()
+                rates = wine_game()
                 wines.append(statistics.mean(rates))
                 say(f"round {round_number}: Zarvo.exe under Wine, court frames per second {rates}, "
                     f"mean {wines[-1]:.0f}")

@@ -4,7 +4,6 @@
 // (default "."); writes dir/splash.png and dir/court.png.
 
 #include <GL/osmesa.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "png.hpp"
 #include "render/gl_api.h"
 #include "render/scene.h"
 #include "render/scene_setup.h"
@@ -25,58 +25,27 @@ constexpr int kWidth = 1152;
 constexpr int kHeight = 864;
 constexpr int kFrameRate = 90;
 
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
-    PutU32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    const uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
-    PutU32(out, static_cast<std::uint32_t>(crc));
-}
-
 // The current frame as an 8-bit RGB PNG, rows turned top first.
 bool WriteFrameAsPng(const std::string& path) {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kWidth) * kHeight * 3);
+    const std::size_t rowBytes = static_cast<std::size_t>(kWidth) * 3;
+    std::vector<std::uint8_t> bottomFirst(rowBytes * kHeight);
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-
-    const std::size_t rowBytes = static_cast<std::size_t>(kWidth) * 3;
-    std::vector<std::uint8_t> raw;
-    raw.reserve((rowBytes + 1) * kHeight);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomFirst.data());
+    std::vector<std::uint8_t> pixels;
+    pixels.reserve(bottomFirst.size());
     for (int row = kHeight - 1; row >= 0; --row) {
-        raw.push_back(0);  // filter: none
-        const std::uint8_t* p = pixels.data() + static_cast<std::size_t>(row) * rowBytes;
-        raw.insert(raw.end(), p, p + rowBytes);
+        const auto start = bottomFirst.begin() + static_cast<std::ptrdiff_t>(row * rowBytes);
+        pixels.insert(pixels.end(), start, start + static_cast<std::ptrdiff_t>(rowBytes));
     }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<std::uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) {
+    const std::vector<std::uint8_t> file = png::encode(kWidth, kHeight, 3, pixels);
+
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
         return false;
     }
-    packed.resize(packedSize);
-
-    std::vector<std::uint8_t> header;
-    PutU32(header, kWidth);
-    PutU32(header, kHeight);
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter choice, no interlace
-    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", packed);
-    PutChunk(png, "IEND", {});
-
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    return std::fclose(file) == 0 && written;
+    const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+    return std::fclose(out) == 0 && written;
 }
 
 // Plays until a point was won a moment ago, so that a goal strip is still

@@ -7,7 +7,7 @@
 #include <map>
 #include <stdexcept>
 
-#include <zlib.h>
+#include "png.hpp"
 
 namespace resgen {
 
@@ -21,13 +21,24 @@ void put32(Bytes& b, std::uint32_t v) {
     put16(b, v & 0xFFFF);
     put16(b, v >> 16);
 }
-void put32be(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 24));
-    b.push_back(static_cast<std::uint8_t>((v >> 16) & 0xFF));
-    b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
-}
 void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+
+// The canvas's straight colours, four bytes a pixel: rows top first in
+// R,G,B,A for a PNG, or bottom first in B,G,R,A as a 32-bit DIB holds them.
+enum class PixelOrder { pngRgba, dibBgra };
+Bytes straightPixels(const Canvas& c, PixelOrder order) {
+    const int w = c.width(), h = c.height();
+    const bool dib = order == PixelOrder::dibBgra;
+    Bytes b;
+    b.reserve(static_cast<size_t>(w) * h * 4);
+    for (int row = 0; row < h; ++row) {
+        for (int x = 0; x < w; ++x) {
+            const Rgba8 p = c.straight(x, dib ? h - 1 - row : row);
+            b.insert(b.end(), {dib ? p.b : p.r, p.g, dib ? p.r : p.b, p.a});
+        }
+    }
+    return b;
+}
 
 std::uint32_t rowBytes(int width, int bitsPerPixel) {
     return static_cast<std::uint32_t>(((width * bitsPerPixel + 31) / 32) * 4);
@@ -86,50 +97,8 @@ Bytes bmpFile(const Canvas& canvas, std::int32_t pixelsPerMetre) {
 
 // ---- PNG -------------------------------------------------------------
 
-namespace {
-void pngChunk(Bytes& out, const char type[4], const Bytes& data) {
-    put32be(out, static_cast<std::uint32_t>(data.size()));
-    Bytes typed(type, type + 4);
-    append(typed, data);
-    append(out, typed);
-    const uLong crc = crc32(0L, typed.data(), static_cast<uInt>(typed.size()));
-    put32be(out, static_cast<std::uint32_t>(crc));
-}
-}  // namespace
-
 Bytes pngFile(const Canvas& canvas) {
-    const int w = canvas.width(), h = canvas.height();
-    Bytes raw;
-    raw.reserve(static_cast<size_t>(h) * (1 + 4 * w));
-    for (int y = 0; y < h; ++y) {
-        raw.push_back(0);  // filter: none
-        for (int x = 0; x < w; ++x) {
-            const Rgba8 p = canvas.straight(x, y);
-            raw.push_back(p.r);
-            raw.push_back(p.g);
-            raw.push_back(p.b);
-            raw.push_back(p.a);
-        }
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    Bytes packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK)
-        throw std::runtime_error("zlib compress failed");
-    packed.resize(packedSize);
-
-    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Bytes ihdr;
-    put32be(ihdr, static_cast<std::uint32_t>(w));
-    put32be(ihdr, static_cast<std::uint32_t>(h));
-    ihdr.push_back(8);  // bit depth
-    ihdr.push_back(6);  // colour type: RGBA
-    ihdr.push_back(0);  // deflate
-    ihdr.push_back(0);  // adaptive filtering
-    ihdr.push_back(0);  // not interlaced
-    pngChunk(out, "IHDR", ihdr);
-    pngChunk(out, "IDAT", packed);
-    pngChunk(out, "IEND", {});
-    return out;
+    return png::encode(canvas.width(), canvas.height(), 4, straightPixels(canvas, PixelOrder::pngRgba));
 }
 
 // ---- ICO -------------------------------------------------------------
@@ -235,15 +204,7 @@ Bytes iconImage32(const Canvas& c) {
     const Bytes mask = andMask(c, clearIn32);
     Bytes b;
     putInfoHeader(b, w, 2 * h, 32, static_cast<std::uint32_t>(w * h * 4 + mask.size()), 0);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            const Rgba8 p = c.straight(x, y);
-            b.push_back(p.b);
-            b.push_back(p.g);
-            b.push_back(p.r);
-            b.push_back(p.a);
-        }
-    }
+    append(b, straightPixels(c, PixelOrder::dibBgra));
     append(b, mask);
     return b;
 }

@@ -36,58 +36,62 @@ std::vector<std::int16_t> finish(std::vector<double> s, double fadeIn, double fa
 
 size_t samplesFor(double seconds) { return static_cast<size_t>(std::lround(seconds * kSampleRate)); }
 
+// length seconds of voice(phase, t), the phase following frequency(t) in Hz.
+template <class Frequency, class Voice>
+std::vector<double> sweep(double length, Frequency frequency, Voice voice) {
+    std::vector<double> s(samplesFor(length));
+    double phase = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        phase += 2 * kPi * frequency(t) / kSampleRate;
+        s[i] = voice(phase, t);
+    }
+    return s;
+}
+
 }  // namespace
 
 // A missed ball: a falling, slightly buzzy tone, 0.5 s, 330 Hz down to 150 Hz.
 std::vector<std::int16_t> missSound() {
     const double length = 0.5;
-    std::vector<double> s(samplesFor(length));
-    double phase = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const double t = static_cast<double>(i) / kSampleRate;
-        const double u = t / length;
-        const double f = 330.0 * std::pow(150.0 / 330.0, u);  // exponential glide
-        phase += 2 * kPi * f / kSampleRate;
-        // Odd and even harmonics, the upper ones dying away faster.
-        const double v = std::sin(phase) + 0.45 * std::exp(-2.0 * u) * std::sin(2 * phase) +
-                         0.25 * std::exp(-3.0 * u) * std::sin(3 * phase) + 0.10 * std::exp(-4.0 * u) * std::sin(5 * phase);
-        // Hold, then sag toward the end.
-        const double env = (1.0 - 0.55 * u) * (u < 0.75 ? 1.0 : 0.5 + 0.5 * std::cos(kPi * (u - 0.75) / 0.25));
-        s[i] = v * env;
-    }
+    auto s = sweep(
+        length, [&](double t) { return 330.0 * std::pow(150.0 / 330.0, t / length); },  // exponential glide
+        [&](double phase, double t) {
+            const double u = t / length;
+            // Odd and even harmonics, the upper ones dying away faster.
+            const double v = std::sin(phase) + 0.45 * std::exp(-2.0 * u) * std::sin(2 * phase) +
+                             0.25 * std::exp(-3.0 * u) * std::sin(3 * phase) +
+                             0.10 * std::exp(-4.0 * u) * std::sin(5 * phase);
+            // Hold, then sag toward the end.
+            const double env =
+                (1.0 - 0.55 * u) * (u < 0.75 ? 1.0 : 0.5 + 0.5 * std::cos(kPi * (u - 0.75) / 0.25));
+            return v * env;
+        });
     return finish(std::move(s), 0.005, 0.030);
 }
 
 // The ball off the top or bottom wall: a short round knock around 700 Hz.
 std::vector<std::int16_t> wallHitSound() {
-    const double length = 0.070;
-    std::vector<double> s(samplesFor(length));
-    double phase = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const double t = static_cast<double>(i) / kSampleRate;
-        const double f = 700.0 * (1.0 + 0.06 * std::exp(-t / 0.008));  // a hint of pitch drop on impact
-        phase += 2 * kPi * f / kSampleRate;
-        const double v = std::sin(phase) + 0.18 * std::sin(2 * phase) * std::exp(-t / 0.010);
-        s[i] = v * std::exp(-t / 0.016);
-    }
+    auto s = sweep(
+        0.070, [](double t) { return 700.0 * (1.0 + 0.06 * std::exp(-t / 0.008)); },  // a hint of pitch drop on impact
+        [](double phase, double t) {
+            const double v = std::sin(phase) + 0.18 * std::sin(2 * phase) * std::exp(-t / 0.010);
+            return v * std::exp(-t / 0.016);
+        });
     return finish(std::move(s), 0.002, 0.012);
 }
 
 // The ball off a paddle: a brighter, hollow "pock" around 1100 Hz with an
 // inharmonic overtone, like a small wooden block.
 std::vector<std::int16_t> paddleHitSound() {
-    const double length = 0.090;
-    std::vector<double> s(samplesFor(length));
-    double phase = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const double t = static_cast<double>(i) / kSampleRate;
-        const double f = 1100.0 * (1.0 + 0.12 * std::exp(-t / 0.004));
-        phase += 2 * kPi * f / kSampleRate;
-        const double body = std::sin(phase) * std::exp(-t / 0.022);
-        const double overtone = 0.45 * std::sin(2.76 * phase) * std::exp(-t / 0.008);
-        const double ring = 0.20 * std::sin(5.40 * phase) * std::exp(-t / 0.004);
-        s[i] = body + overtone + ring;
-    }
+    auto s = sweep(
+        0.090, [](double t) { return 1100.0 * (1.0 + 0.12 * std::exp(-t / 0.004)); },
+        [](double phase, double t) {
+            const double body = std::sin(phase) * std::exp(-t / 0.022);
+            const double overtone = 0.45 * std::sin(2.76 * phase) * std::exp(-t / 0.008);
+            const double ring = 0.20 * std::sin(5.40 * phase) * std::exp(-t / 0.004);
+            return body + overtone + ring;
+        });
     return finish(std::move(s), 0.0015, 0.015);
 }
 

@@ -3,8 +3,8 @@
 
     scenarios.py windowed_play
 
-The program, the close-request tool and the sounds are found through the
-ZARVO, ZARVO_SEND_CLOSE and ZARVO_SOUNDS environment variables (CTest sets them).
+The program, the window-manager tool and the sounds are found through the
+ZARVO, ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables (CTest sets them).
 """
 
 import os
@@ -14,11 +14,10 @@ import sys
 import time
 
 from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       score_bars, shows_court, shows_splash, wait_until)
+                       run_scenario, score_bars, shows_court, shows_splash, wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
-SCREEN_PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "wine", "screen_probe.py")
 
 
 def wait_for_court(session, timeout=SPLASH_SECONDS + 5):
@@ -36,10 +35,16 @@ def wait_for_a_point(session, timeout=60):
     check(shot is not None, f"no point was scored within {timeout} s")
 
 
-def check_window_at_origin(window):
+def game_window_at_origin(session, borderless=None):
+    """Waits for the game window, checks that it is 1152x864 at the screen's
+    corner and, unless borderless is None, whether it has a frame."""
+    window = session.wait_game_window()
     _, _, width, height, x, y = window
     check((width, height, x, y) == (1152, 864, 0, 0),
           f"the game window is {width}x{height}+{x}+{y}, expected 1152x864+0+0")
+    if borderless is not None:
+        check_borderless(session, window, borderless)
+    return window
 
 
 def check_borderless(session, window, borderless):
@@ -53,10 +58,8 @@ def check_borderless(session, window, borderless):
 def check_cursor(session, state):
     """The cursor is, or within a few seconds becomes, "hidden" or "shown"
     with the pointer over the middle of the game window's place."""
-    def cursor():
-        session.xdotool("mousemove", "576", "432")
-        return session.run(sys.executable, SCREEN_PROBE, "cursor").strip() == state
-    check(wait_until(cursor, timeout=3), f"the cursor over the game window is not {state}")
+    check(wait_until(lambda: session.cursor_state() == state, timeout=3),
+          f"the cursor over the game window is not {state}")
 
 
 TOP_PADDLE_ROW = 84  # the right paddle's centre when it touches the top wall
@@ -110,9 +113,7 @@ def windowed_play():
         session.answer("Start fullscreen?", "Escape")  # No
         session.answer("Left AI", "Return")  # the default: Yes
         session.answer("Right AI", "Return")  # the default: No
-        window = session.wait_game_window()
-        check_window_at_origin(window)
-        check_borderless(session, window, borderless=False)
+        window = game_window_at_origin(session, borderless=False)
 
         # The splash comes first: it lasts five seconds from the first frame,
         # and the court must not come before that (checked below).
@@ -149,8 +150,7 @@ def close_request():
         session.click("Start fullscreen?", 1)  # No
         session.click("Left AI", 1)  # No
         session.click("Right AI", 0)  # Yes
-        window = session.wait_game_window()
-        check_window_at_origin(window)
+        window = game_window_at_origin(session)
         check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
         session.request_close(window[0])
         status = session.wait_exit()
@@ -166,8 +166,7 @@ def fullscreen_mode():
         session.answer_start_questions(fullscreen=True, left=True, right=False)
         # Had the mode been refused, the fallback question would now block
         # the game window from opening.
-        window = session.wait_game_window()
-        check_window_at_origin(window)  # the whole screen
+        window = game_window_at_origin(session)  # the whole screen
         check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
         check_cursor(session, "hidden")
         wait_for_court(session)
@@ -190,9 +189,7 @@ def fallback_no():
     with Session("fallback-no", screen="1280x1024x24") as session:
         fallback_question(session)
         session.click("Zarvo", 1)  # No
-        window = session.wait_game_window()
-        check_window_at_origin(window)
-        check_borderless(session, window, borderless=False)
+        window = game_window_at_origin(session, borderless=False)
         check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
         check_cursor(session, "shown")
         session.request_close(window[0])
@@ -216,9 +213,7 @@ def fallback_yes():
     with Session("fallback-yes", screen="1280x1024x24") as session:
         fallback_question(session)
         session.answer("Zarvo", "Return")  # the default: Yes
-        window = session.wait_game_window()
-        check_window_at_origin(window)
-        check_borderless(session, window, borderless=True)
+        window = game_window_at_origin(session, borderless=True)
         shot = session.wait_shot(shows_splash, timeout=3)
         check(shot is not None, "no splash")
         check(shot.width == 1280 and shot.height == 1024, "the screen changed its size")
@@ -311,8 +306,7 @@ def questions_without_boxes():
     left only)."""
     with Session("questions-without-boxes", screen="1152x864x24", xvfb_args=["-fp", "built-ins"]) as session:
         session.start_game()
-        window = session.wait_game_window()
-        check_window_at_origin(window)
+        window = game_window_at_origin(session)
         for question in ("Start fullscreen?: Would you like to run in fullscreen mode?",
                          "Left AI: Is the left paddle computer controlled?",
                          "Right AI: Is the right paddle computer controlled?"):
@@ -324,14 +318,8 @@ def questions_without_boxes():
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
 
-SCENARIOS = {function.__name__: function for function in (
-    windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
-    escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
-    questions_without_boxes)}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
-        print("usage: scenarios.py " + "|".join(SCENARIOS), file=sys.stderr)
-        sys.exit(2)
-    SCENARIOS[sys.argv[1]]()
-    print(sys.argv[1], "passed")
+    run_scenario((
+        windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
+        escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
+        questions_without_boxes), sys.argv)

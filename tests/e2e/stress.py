@@ -5,7 +5,7 @@ one by name:
     stress.py odd_sound_files
 
 Like scenarios.py, it finds the program and its helpers through the ZARVO,
-ZARVO_SEND_CLOSE, ZARVO_ICONIFY and ZARVO_SOUNDS environment variables.
+ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables.
 """
 
 import os
@@ -17,7 +17,7 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import (ESCAPE_STATUS, SPLASH_SECONDS, paddle_at_rest, wait_for_a_point, wait_for_court)
 from zarvo_e2e import (RIGHT_PADDLE_COLUMN, SOUNDS, Session, check, check_log, shows_court, shows_splash,
-                       wait_until)
+                       run_scenario, wait_until)
 
 WAV_HEADER_BYTES = 44  # RIFF, fmt and data chunk headers of a plain PCM file
 BOTTOM_PADDLE_ROW = 780  # the right paddle's centre against the bottom wall
@@ -373,13 +373,7 @@ def soak():
               f"resident size grew by {growth} kB from {samples[0][0]} s to {samples[-1][0]} s: {samples}")
 
 
-SCENARIOS = {function.__name__: function for function in (
-    odd_sound_files, huge_sound_file, sound_named_directory, log_is_a_directory, minimise_and_restore,
-    key_held_across_minimise, ticks_while_frames_run, soak)}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
-        print("usage: stress.py " + "|".join(SCENARIOS), file=sys.stderr)
-        sys.exit(2)
-    SCENARIOS[sys.argv[1]]()
-    print(sys.argv[1], "passed")
+    run_scenario((
+        odd_sound_files, huge_sound_file, sound_named_directory, log_is_a_directory, minimise_and_restore,
+        key_held_across_minimise, ticks_while_frames_run, soak), sys.argv)

@@ -8,6 +8,8 @@ exit status. Everything it started is ended when the session ends, whether
 the scenario passed or not.
 """
 
+import ctypes
+import fcntl
 import os
 import re
 import shutil
@@ -18,8 +20,8 @@ import tempfile
 import time
 
 GAME = os.environ.get("ZARVO", "")
-SEND_CLOSE = os.environ.get("ZARVO_SEND_CLOSE", "")
-ICONIFY = os.environ.get("ZARVO_ICONIFY", "")
+# Asks for what a window manager's buttons do (window_manager.c).
+WINDOW_MANAGER = os.environ.get("ZARVO_WINDOW_MANAGER", "")
 SOUNDS = os.environ.get("ZARVO_SOUNDS", "")
 SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
 # Libraries preloaded into the game only (the sanitizer builds keep the GL
@@ -77,12 +79,30 @@ def near(pixel, colour, tolerance):
 
 
 class Shot:
-    """One screenshot of the whole screen, as rows of RGB bytes."""
+    """A screenshot or picture, as rows of RGB bytes."""
 
     def __init__(self, width, height, data):
         self.width = width
         self.height = height
         self.data = data
+
+    @classmethod
+    def of(cls, command, env=None):
+        """The picture that an ImageMagick command writes as PPM on its
+        standard output."""
+        ppm = subprocess.run(command, env=env, capture_output=True, check=True, timeout=60).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        check(header is not None, f"{command[0]} wrote no 8-bit PPM")
+        width, height = int(header.group(1)), int(header.group(2))
+        data = ppm[header.end():]
+        check(len(data) == width * height * 3, f"{command[0]} wrote {len(data)} bytes of pixels for {width}x{height}")
+        return cls(width, height, data)
+
+    @classmethod
+    def read(cls, path, frame=None):
+        """A picture file; of an animation, its "first" or "last" whole frame."""
+        selection = {None: [], "first": ["-coalesce", "-delete", "1--1"], "last": ["-coalesce", "-delete", "0--2"]}
+        return cls.of(["convert", path, *selection[frame], "-depth", "8", "ppm:-"])
 
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
@@ -91,6 +111,12 @@ class Shot:
     def count(self, predicate, left, top, right, bottom, step=1):
         return sum(1 for y in range(top, bottom, step) for x in range(left, right, step)
                    if predicate(self.pixel(x, y)))
+
+    def count_near(self, colour, tolerance, box=None):
+        """Pixels near colour in the box (left, top, width, height), by default
+        the whole picture."""
+        left, top, width, height = box or (0, 0, self.width, self.height)
+        return self.count(lambda p: near(p, colour, tolerance), left, top, left + width, top + height)
 
     def grey_run_centre(self, column, top=33, bottom=831):
         """Centre row of the longest run of bright grey pixels in a column (a
@@ -161,12 +187,15 @@ class Session:
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
                 self.xvfb.wait()
+        self._remove_folders()
+        return False
+
+    def _remove_folders(self):
         if self.folder is not None:
             os.chmod(self.folder, 0o755)
             shutil.rmtree(self.folder, ignore_errors=True)
         if self.program_folder is not None:
             shutil.rmtree(self.program_folder, ignore_errors=True)
-        return False
 
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
@@ -407,13 +436,7 @@ class Session:
         return window
 
     def shot(self, window="root"):
-        geometry = self.run("xwininfo", "-id", window) if window != "root" else self.run("xwininfo", "-root")
-        width = int(re.search(r"Width: (\d+)", geometry).group(1))
-        height = int(re.search(r"Height: (\d+)", geometry).group(1))
-        data = subprocess.run(["import", "-window", window, "-depth", "8", "rgb:-"], env=self.environment(),
-                              capture_output=True, check=True, timeout=20).stdout
-        check(len(data) == width * height * 3, "a screenshot came out short")
-        return Shot(width, height, data)
+        return Shot.of(["import", "-window", window, "-depth", "8", "ppm:-"], env=self.environment())
 
     def wait_shot(self, predicate, timeout):
         """Takes screenshots until one satisfies predicate; returns it, or None."""
@@ -453,17 +476,23 @@ class Session:
             self.release_key("Escape")
 
     def request_close(self, window_id):
-        subprocess.run([SEND_CLOSE, window_id], env=self.environment(), check=True, timeout=10)
+        subprocess.run([WINDOW_MANAGER, window_id, "close"], env=self.environment(), check=True, timeout=10)
 
     def minimise(self, window_id):
         """Minimises the window as a window manager would; returns when it is
         unmapped."""
-        subprocess.run([ICONIFY, window_id, "minimise"], env=self.environment(), check=True, timeout=10)
+        subprocess.run([WINDOW_MANAGER, window_id, "minimise"], env=self.environment(), check=True, timeout=10)
 
     def restore(self, window_id):
         """Restores a minimised window and gives it the keyboard focus;
         returns when it is mapped again."""
-        subprocess.run([ICONIFY, window_id, "restore"], env=self.environment(), check=True, timeout=10)
+        subprocess.run([WINDOW_MANAGER, window_id, "restore"], env=self.environment(), check=True, timeout=10)
+
+    def cursor_state(self):
+        """ "hidden" or "shown": the cursor with the pointer over the middle of
+        the game window's place."""
+        self.xdotool("mousemove", "576", "432")
+        return cursor_state(self.display)
 
     def map_state(self, window_id):
         return re.search(r"Map State: (\w+)", self.run("xwininfo", "-id", window_id)).group(1)
@@ -516,3 +545,271 @@ def check_log(lines, at_least, at_most=None):
     check(at_most is None or len(lines) <= at_most, f"vorn.txt holds {len(lines)} lines, expected at most {at_most}")
     for line in lines:
         check(re.fullmatch(r"\d+ \d+", line) is not None, f"vorn.txt line {line!r} is not two whole numbers")
+
+
+class _CursorImage(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
+                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
+
+
+def cursor_state(display_name):
+    """ "hidden" when the pointer's cursor on that display has no visible
+    pixel, else "shown" (read with the X fixes extension)."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    xfixes = ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    xfixes.XFixesQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
+                                            ctypes.POINTER(ctypes.c_int)]
+    xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(_CursorImage)
+    xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    check(display, f"cannot open the display {display_name}")
+    try:
+        event_base, error_base = ctypes.c_int(), ctypes.c_int()
+        check(xfixes.XFixesQueryExtension(display, ctypes.byref(event_base), ctypes.byref(error_base)),
+              "the X server lacks the X fixes extension")
+        image = xfixes.XFixesGetCursorImage(display)
+        check(image, "no cursor image")
+        shape = image.contents
+        # Pixels are ARGB, one to an unsigned long.
+        visible = any(shape.pixels[i] >> 24 for i in range(shape.width * shape.height))
+        x11.XFree(image)
+    finally:
+        x11.XCloseDisplay(display)
+    return "shown" if visible else "hidden"
+
+
+# ---- the Windows program under Wine --------------------------------------------------
+
+WINE_TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "wine")
+WINE_PREFIX = os.environ.get("ZARVO_WINE_PREFIX", "")
+# Where a failed Wine session leaves its folders and last screenshot.
+WINE_KEEP = os.environ.get("ZARVO_KEEP", "")
+
+
+class WineSession(Session):
+    """Zarvo.exe under Wine on a private screen. The prefix's one wineserver
+    serves one display at a time, so the session holds the prefix alone from
+    start to end. Wine's message boxes are found by caption; every
+    start_game runs the program in a fresh folder beside the sounds, unless
+    it is given a folder."""
+
+    def __init__(self, name, screen="1280x1024x24", prefix=WINE_PREFIX, program=GAME, keep=WINE_KEEP,
+                 more_overrides=""):
+        super().__init__(name, screen=screen, sounds=(), time_limit=120)
+        self.prefix = os.path.realpath(prefix)
+        self.program = os.path.realpath(program)
+        self.keep = keep
+        self.more_overrides = more_overrides
+        self.work = None
+        self.lock = None
+        self.runs = 0
+
+    def __enter__(self):
+        self.work = tempfile.mkdtemp(prefix=f"zarvo-wine-{self.name}-")
+        try:
+            self.extra_env = self.prefix_environment()
+            self.lock = open(self.prefix + ".users.lock", "w")
+            check(wait_until(self._take_prefix, 150, interval=0.5), "the Wine prefix stayed in use by others for 150 s")
+            # A wineserver left from another run may serve another display.
+            self.stop_wineserver()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return super().__enter__()
+
+    def prefix_environment(self):
+        """Makes the prefix once (wine-env.sh) and returns the environment
+        every Wine run here uses."""
+        script = ('source "$1"; WINEDLLOVERRIDES+=$3; zarvo_wine_prefix "$2"; '
+                  'printf "%s\\n%s\\n" "$WINEDEBUG" "$WINEDLLOVERRIDES"')
+        result = subprocess.run(["bash", "-c", script, "-", os.path.join(WINE_TESTS, "wine-env.sh"), self.prefix,
+                                 self.more_overrides], capture_output=True, text=True, timeout=300)
+        check(result.returncode == 0, f"the Wine prefix could not be made: {result.stderr.strip()}")
+        debug, overrides = result.stdout.splitlines()
+        return {"WINEPREFIX": self.prefix, "WINEDEBUG": debug, "WINEDLLOVERRIDES": overrides}
+
+    def _take_prefix(self):
+        try:
+            fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            return True
+        except BlockingIOError:
+            return False
+
+    def stop_wineserver(self):
+        """Ends the prefix's wineserver and every program it serves, and waits
+        until it is gone: a program started meanwhile would reach the dying
+        server and fail."""
+        env = dict(os.environ, **self.extra_env)
+        for flag in ("-k", "-w"):
+            subprocess.run(["wineserver", flag], env=env, capture_output=True, timeout=60)
+
+    def __exit__(self, kind, value, trace):
+        if kind is not None and self.keep and self.work is not None:
+            shutil.rmtree(self.keep, ignore_errors=True)
+            shutil.copytree(self.work, self.keep, symlinks=True, ignore_dangling_symlinks=True)
+            if self.display is not None:
+                self.shot().save(os.path.join(self.keep, "screen.png"))
+            print(f"folders and the last screen of the failed run: {self.keep}")
+        self._end_game()
+        if self.extra_env:
+            self.stop_wineserver()
+        super().__exit__(kind, value, trace)
+        if self.lock is not None:
+            self.lock.close()
+        return False
+
+    def _remove_folders(self):
+        if self.work is not None:
+            shutil.rmtree(self.work, ignore_errors=True)
+
+    def start_game(self, prepare=None, folder=None, program=None, env=None):
+        """Runs the program under Wine in folder, by default a fresh one
+        holding the sounds from beside the program, which prepare(folder)
+        may change first."""
+        self.runs += 1
+        if folder is None:
+            folder = os.path.join(self.work, f"run{self.runs}")
+            os.mkdir(folder)
+            for sound in SOUND_FILES:
+                source = os.path.join(os.path.dirname(self.program), sound)
+                check(os.path.isfile(source), f"{sound} is not beside {self.program}")
+                shutil.copy(source, folder)
+            if prepare is not None:
+                prepare(folder)
+        self.folder = folder
+        # Wine's trace can hold any bytes.
+        self.stderr = open(os.path.join(self.work, f"wine{self.runs}.out"), "w+", encoding="latin-1")
+        self.game = subprocess.Popen(["timeout", "-s", "KILL", str(self.time_limit), "wine", program or self.program],
+                                     cwd=folder, env=dict(self.environment(), **(env or {})), stdout=self.stderr,
+                                     stderr=self.stderr, start_new_session=True)
+
+    def wine(self, *command, display=True):
+        """Runs a program under Wine in the prefix and waits for it."""
+        env = self.environment()
+        if not display:
+            del env["DISPLAY"]
+        return subprocess.run(["wine", *command], env=env, capture_output=True, text=True, timeout=120)
+
+    def log_line_count(self):
+        """Complete lines in the game's vorn.txt."""
+        path = os.path.join(self.folder, "vorn.txt")
+        if not os.path.isfile(path):
+            return 0
+        with open(path, "rb") as log:
+            return log.read().count(b"\n")
+
+    def wait_log_lines(self, count, timeout, message):
+        check(wait_until(lambda: self.log_line_count() >= count, timeout), message)
+
+    # ---- Wine's windows ----------------------------------------------------------
+
+    def visible_window(self, caption):
+        """The id of a visible window with exactly this caption, or None (Wine
+        also makes hidden windows)."""
+        found = self.xdotool("search", "--onlyvisible", "--name", f"^{re.escape(caption)}$",
+                             check_result=False).split()
+        return found[0] if found else None
+
+    def wait_caption(self, caption, timeout=20):
+        def shown():
+            check(self.running(), f"Zarvo.exe ended while waiting for a window {caption!r}")
+            return self.visible_window(caption)
+        window = wait_until(shown, timeout, interval=0.1)
+        check(window is not None, f"no window {caption!r} within {timeout} s")
+        return window
+
+    def window_gone(self, window_id):
+        result = self.run("xwininfo", "-id", window_id, check_result=False)
+        return "IsViewable" not in result
+
+    def has_focus(self, window_id):
+        return self.xdotool("getwindowfocus", check_result=False).strip() == str(int(window_id, 0))
+
+    def focus(self, window_id):
+        """Waits until the window has the keyboard focus, giving it the focus
+        if it does not take it by itself: a key sent earlier can be lost."""
+        if wait_until(lambda: self.has_focus(window_id), 2):
+            return
+        self.xdotool("windowfocus", window_id)
+        check(wait_until(lambda: self.has_focus(window_id), 3), f"window {window_id} does not take the focus")
+
+    def answer(self, caption, key):
+        """Waits for the message box with this caption, sends the key to it
+        once it has the focus and waits until it has closed."""
+        box = self.wait_caption(caption)
+        self.focus(box)
+        self.xdotool("key", key)
+        check(wait_until(lambda: self.window_gone(box), 5), f"box {caption!r} still open after {key}")
+        self.last_answer_time = time.monotonic()
+
+    def geometry(self, window_id):
+        """(x, y, width, height) of the window on the screen."""
+        info = self.run("xwininfo", "-id", window_id)
+        return tuple(int(re.search(rf"{field}:\s+(-?\d+)", info).group(1))
+                     for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    def client_geometry(self, window_id):
+        """(x, y, width, height) of the client area: the X child window that
+        Wine draws GL into, or the window itself when it has none."""
+        tree = self.run("xwininfo", "-tree", "-id", window_id)
+        child = re.search(r"^\s+(0x[0-9a-f]+) .*\d+x\d+\+", tree, re.M)
+        return self.geometry(child.group(1) if child else window_id)
+
+    def start_questions(self, fullscreen, left, right):
+        """Answers the three questions: Return takes the default button (Yes,
+        Yes, No), n takes No."""
+        self.answer("Start fullscreen?", "Return" if fullscreen else "n")
+        self.answer("Left AI", "Return" if left else "n")
+        check(not right, "Right AI Yes is not wanted by any game here")
+        self.answer("Right AI", "Return")
+
+    def sounds_opened(self, folder_name, sounds=SOUND_FILES):
+        """The sounds the game has opened with a valid handle from a folder
+        of that name, as Wine's trace of file opens (trace+file) shows."""
+        asked = {}  # thread -> the sound it asked CreateFileW for
+        opened = set()
+        for line in self.game_stderr().splitlines():
+            request = re.match(r'(\w+):trace:file:CreateFileW L"[^"]*\\\\(\S+?)\\\\(\w+\.wav)" GENERIC_READ', line)
+            if request:
+                if request.group(2) == folder_name and request.group(3) in sounds:
+                    asked[request.group(1)] = request.group(3)
+                continue
+            result = re.match(r"(\w+):trace:file:CreateFileW returning (\w+)", line)
+            if result and result.group(1) in asked:
+                sound = asked.pop(result.group(1))
+                if int(result.group(2), 16) not in (0, 2**64 - 1):
+                    opened.add(sound)
+        return opened
+
+    def expect_sounds_opened(self, folder_name):
+        """Waits until the game has opened all three sounds from that folder
+        (wall and paddle bounces and misses each play one)."""
+        opened = wait_until(lambda: len(self.sounds_opened(folder_name)) == len(SOUND_FILES), 60, interval=0.5)
+        check(opened, "the game did not open all three sounds from its folder; not opened: "
+              + " ".join(sorted(set(SOUND_FILES) - self.sounds_opened(folder_name))))
+
+
+def run_scenario(scenarios, argv):
+    """Runs the scenario argv[1] names, one of the functions given."""
+    table = {function.__name__: function for function in scenarios}
+    if len(argv) != 2 or argv[1] not in table:
+        print(f"usage: {os.path.basename(argv[0])} " + "|".join(table), file=sys.stderr)
+        sys.exit(2)
+    table[argv[1]]()
+    print(argv[1], "passed")
+
+
+def run_script(main):
+    """Runs a test script's main(); a failed check ends it with FAIL and the
+    reason."""
+    try:
+        main()
+    except ScenarioFailure as failure:
+        sys.exit(f"FAIL: {failure}")
+    print("passed")

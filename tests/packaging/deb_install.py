@@ -23,7 +23,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import zarvo_e2e  # noqa: E402
-from zarvo_e2e import ScenarioFailure, Session, check, check_log, shows_splash, wait_until  # noqa: E402
+from zarvo_e2e import Session, check, check_log, run_script, shows_splash, wait_until  # noqa: E402
 
 SKIP = 77
 SOUNDS = ("miss.wav", "tbhit.wav", "rlhit.wav")
@@ -174,11 +174,7 @@ def main():
         check(not left, f"apt-get remove left {left}")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
-    print("passed")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except ScenarioFailure as failure:
-        sys.exit(f"FAIL: {failure}")
+    run_script(main)

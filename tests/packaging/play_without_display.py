@@ -20,28 +20,10 @@ import tempfile
 import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from zarvo_e2e import TITLE_BLUE, WALL_BLUE, ScenarioFailure, check, near  # noqa: E402
+from zarvo_e2e import TITLE_BLUE, WALL_BLUE, ScenarioFailure, Shot, check, run_script  # noqa: E402
 
 SKIP = 77
 RUN_TIME_LIMIT_S = 420
-
-
-def pixels(image, frame=None):
-    """(width, height, RGB bytes) of a picture, or of the "first" or "last"
-    whole frame of a GIF."""
-    selection = {None: [], "first": ["-coalesce", "-delete", "1--1"], "last": ["-coalesce", "-delete", "0--2"]}
-    size = subprocess.run(["identify", "-format", "%w %h\n", image], capture_output=True, text=True,
-                          check=True).stdout.split("\n")[0].split()
-    width, height = int(size[0]), int(size[1])
-    data = subprocess.run(["convert", image, *selection[frame], "-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
-    check(len(data) == width * height * 3, f"{image}: {len(data)} bytes of pixels for {width}x{height}")
-    return width, height, data
-
-
-def count(picture, colour, tolerance):
-    _, _, data = picture
-    return sum(1 for i in range(0, len(data), 3) if near(data[i:i + 3], colour, tolerance))
 
 
 def free_display():
@@ -106,24 +88,23 @@ def check_recording(clone, output, display):
         check(path in output, f"tools/play.sh did not say where {name} is")
         check(os.path.isfile(path) and os.path.getsize(path) > 0, f"{path} is missing or empty")
 
-    splash = pixels(files["splash.png"])
-    title = count(splash, TITLE_BLUE, 16)
+    splash = Shot.read(files["splash.png"])
+    title = splash.count_near(TITLE_BLUE, 16)
     check(title > 10000, f"splash.png shows {title} pixels of the title's light blue")
-    check(count(splash, WALL_BLUE, 3) == 0, "splash.png shows walls")
-    court = pixels(files["play.png"])
-    walls = count(court, WALL_BLUE, 3)
+    check(splash.count_near(WALL_BLUE, 3) == 0, "splash.png shows walls")
+    walls = Shot.read(files["play.png"]).count_near(WALL_BLUE, 3)
     check(walls > 20000, f"play.png shows {walls} pixels of the walls' blue")
-    print(f"splash.png {splash[0]}x{splash[1]}: {title} title pixels; play.png: {walls} wall pixels")
+    print(f"splash.png {splash.width}x{splash.height}: {title} title pixels; play.png: {walls} wall pixels")
 
     frames = subprocess.run(["identify", "-format", "%T\n", files["match.gif"]], capture_output=True, text=True,
                             check=True).stdout.split()
     seconds = sum(int(delay) for delay in frames) / 100
     check(len(frames) >= 30, f"match.gif has {len(frames)} frames")
     check(15 <= seconds <= 30, f"match.gif lasts {seconds} s")
-    first, last = pixels(files["match.gif"], "first"), pixels(files["match.gif"], "last")
-    check(count(first, TITLE_BLUE, 24) > 2500, "the GIF's first frame does not show the splash")
-    check(count(last, WALL_BLUE, 24) > 4000, "the GIF's last frame does not show the court")
-    print(f"match.gif {first[0]}x{first[1]}: {len(frames)} frames, {seconds} s, splash first, court last")
+    first, last = Shot.read(files["match.gif"], "first"), Shot.read(files["match.gif"], "last")
+    check(first.count_near(TITLE_BLUE, 24) > 2500, "the GIF's first frame does not show the splash")
+    check(last.count_near(WALL_BLUE, 24) > 4000, "the GIF's last frame does not show the court")
+    print(f"match.gif {first.width}x{first.height}: {len(frames)} frames, {seconds} s, splash first, court last")
 
     with open(files["vorn.txt"]) as log:
         lines = log.read().splitlines()
@@ -148,11 +129,7 @@ def main():
             check_recording(clone, output, display)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
-    print("passed")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except ScenarioFailure as failure:
-        sys.exit(f"FAIL: {failure}")
+    run_script(main)

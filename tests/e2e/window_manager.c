@@ -1,6 +1,8 @@
-/* Minimises or restores an X window the way a window manager does it for the
- * user. "minimise" sends the ICCCM iconify request (WM_CHANGE_STATE to the
- * root window, as XIconifyWindow does); "restore" maps the window again.
+/* Asks an X window to close, minimises or restores it, the way a window
+ * manager does it for the user. "close" sends what a close button does: a
+ * WM_PROTOCOLS client message carrying WM_DELETE_WINDOW. "minimise" sends the
+ * ICCCM iconify request (WM_CHANGE_STATE to the root window, as
+ * XIconifyWindow does); "restore" maps the window again.
  *
  * A bare Xvfb has no window manager, so nobody would act on the request:
  * then this tool does the manager's work itself. Minimising marks the window
@@ -8,7 +10,7 @@
  * marks, maps the window, waits until it is mapped and gives it the keyboard
  * focus, as a manager does with a window it brings back.
  *
- * Usage: zarvo_iconify WINDOW-ID minimise|restore */
+ * Usage: zarvo_window_manager WINDOW-ID close|minimise|restore */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -78,6 +80,19 @@ static void set_hidden(Display* display, Window window, int hidden) {
                     count);
 }
 
+static int request_close(Display* display, Window window) {
+    XEvent event = {0};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
+    event.xclient.data.l[1] = CurrentTime;
+    const Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+    return sent != 0 ? 0 : 1;
+}
+
 static double now_seconds(void) {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -109,8 +124,9 @@ static int wait_mapped(Display* display, Window window) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (strcmp(argv[2], "minimise") != 0 && strcmp(argv[2], "restore") != 0)) {
-        fprintf(stderr, "usage: %s WINDOW-ID minimise|restore\n", argv[0]);
+    if (argc != 3 ||
+        (strcmp(argv[2], "close") != 0 && strcmp(argv[2], "minimise") != 0 && strcmp(argv[2], "restore") != 0)) {
+        fprintf(stderr, "usage: %s WINDOW-ID close|minimise|restore\n", argv[0]);
         return 2;
     }
     Display* display = XOpenDisplay(NULL);
@@ -123,7 +139,9 @@ int main(int argc, char** argv) {
     const int managed = manager_running(display, screen);
     int status = 0;
 
-    if (strcmp(argv[2], "minimise") == 0) {
+    if (strcmp(argv[2], "close") == 0) {
+        status = request_close(display, window);
+    } else if (strcmp(argv[2], "minimise") == 0) {
         if (!XIconifyWindow(display, window, screen)) {
             fprintf(stderr, "%s: the iconify request could not be sent\n", argv[0]);
             status = 1;
