@@ -1,31 +1,56 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, whatever the build and the tests need and this
-# machine lacks. Safe to run again: installed packages are skipped.
+# Installs, with apt-get, whatever this machine lacks of one of two sets:
+#   tools/install-deps.sh play   building the Linux game and playing it (with
+#                                Xvfb for the recorded demo when there is no
+#                                display): what tools/play.sh needs
+#   tools/install-deps.sh        everything the whole test run needs: the play
+#                                set, then the test tools, the Windows, arm64
+#                                and desktop tools on top
+# Safe to run again: installed packages are skipped.
 set -euo pipefail
 
-packages=(
+set_name=${1:-test}
+case $set_name in
+  play|test) ;;
+  *) echo "usage: $0 [play|test]" >&2; exit 2 ;;
+esac
+
+play_packages=(
   build-essential cmake pkg-config
-  libgtest-dev libbenchmark-dev
-  libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev
-  zlib1g-dev
-  xvfb xdotool x11-utils imagemagick
-  # Linux end-to-end tests: Xlib for the close-request tool.
-  libx11-dev
-  # Windows: the cross compiler (posix threads), GoogleTest's sources, Wine
-  # for the tests, Python for the resource checks.
-  g++-mingw-w64-x86-64-posix googletest wine wine64 python3
-  # Packaging: the .deb's library dependencies, and Debian's checks of the
-  # .deb (lintian), its menu entry, software-centre entry and manual page.
-  dpkg-dev desktop-file-utils lintian appstream man-db
-  # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
-  nsis
+  libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev zlib1g-dev libx11-dev
+  # The demo on a virtual display: Xvfb, the question answers (xdotool), the
+  # display check (xdpyinfo) and the pictures (ImageMagick).
+  xvfb xdotool x11-utils imagemagick python3
   # SDL draws its question boxes on X with core fonts in ISO 10646; a bare
   # X server (Xvfb) has only "fixed" in ISO 8859-1, and every box fails.
   xfonts-base
 )
 
+test_packages=(
+  libgtest-dev libbenchmark-dev libosmesa6-dev
+  # Most desktops have zenity, SDL's second way of showing a question box; the
+  # tests that need it absent hide it themselves.
+  zenity
+  # Windows: the cross compiler (posix threads), GoogleTest's sources, Wine
+  # for the tests.
+  g++-mingw-w64-x86-64-posix googletest wine wine64
+  # Packaging: the .deb's library dependencies, and Debian's checks of the
+  # .deb (lintian), its menu entry, software-centre entry and manual page.
+  dpkg-dev desktop-file-utils lintian appstream man-db
+  # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
+  nsis
+)
+
+# Packages of the foreign architecture arm64; adding it comes first.
+arm64_packages=()
+
+wanted=("${play_packages[@]}")
+if [[ $set_name == test ]]; then
+  wanted+=("${test_packages[@]}" "${arm64_packages[@]}")
+fi
+
 missing=()
-for package in "${packages[@]}"; do
+for package in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$package")
   fi
@@ -38,6 +63,10 @@ if ((${#missing[@]})); then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  if ((${#arm64_packages[@]})) && [[ $set_name == test ]] &&
+     ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    dpkg --add-architecture arm64
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
