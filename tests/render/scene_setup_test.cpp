@@ -59,6 +59,39 @@ TEST_F(SceneTest, ResizeTakesHeightZeroAsOneAndLeavesTheModelviewCurrent) {
     EXPECT_EQ(mode, GL_MODELVIEW);
 }
 
+// Narrower than 4:3 the view widens until the court's full width fits; 4:3
+// and wider keep the 45 degree view.
+TEST_F(SceneTest, EveryWindowShapeShowsTheCourtsWholeWidth) {
+    const std::pair<int, int> sizes[] = {{700, 900}, {1280, 1024}, {1280, 1003}, {300, 1200}, {1152, 864}};
+    for (const auto& [width, height] : sizes) {
+        ResizeScene(width, height);
+        BeginFrame();
+        GLdouble model[16];
+        GLdouble projection[16];
+        GLint viewport[4];
+        glGetDoublev(GL_MODELVIEW_MATRIX, model);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        for (const double x : {-3.2, 3.2}) {
+            GLdouble wx = 0;
+            GLdouble wy = 0;
+            GLdouble wz = 0;
+            ASSERT_EQ(gluProject(x, 2.41, 0.0, model, projection, viewport, &wx, &wy, &wz), GL_TRUE);
+            // The same share of the width as in the 1152 by 864 window.
+            EXPECT_NEAR(wx / width, ScreenX(x) / OffscreenGl::kWidth, 1e-6) << width << "x" << height;
+            EXPECT_GT(wy, 0.0) << width << "x" << height;
+            EXPECT_LT(wy, height) << width << "x" << height;
+        }
+    }
+    const double f = 1.0 / std::tan(22.5 * 3.14159265358979323846 / 180.0);
+    for (const auto& [width, height] : {std::pair{1152, 864}, std::pair{1920, 1080}, std::pair{1280, 720}}) {
+        ResizeScene(width, height);
+        GLdouble projection[16];
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        EXPECT_NEAR(projection[5], f, 1e-6) << width << "x" << height;
+    }
+}
+
 TEST_F(SceneTest, RenderStateAddsTintedTexelsWithoutDepthTest) {
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
