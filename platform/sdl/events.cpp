@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_window.h"
 
 namespace platform {
@@ -118,7 +119,7 @@ bool Translate(const SDL_Event& event, Message* message) {
             return true;
         }
         case SDL_QUIT:
-            // The close request of the last window, or an interrupt signal.
+            // The close request of the last window.
             if (window == nullptr) {
                 return false;
             }
@@ -169,6 +170,11 @@ bool PeekNextMessage(Message* message) {
     if (quitPosted) {
         quitPosted = false;
         *message = Message{nullptr, kWmQuit, static_cast<std::uintptr_t>(quitCode), 0};
+        return true;
+    }
+    // A signal asking the program to end closes the window, as the player can.
+    if (sdlwindow::current != nullptr && sdlbackend::TakeEndRequest()) {
+        *message = Message{sdlwindow::current, kWmClose, 0, 0};
         return true;
     }
     // The caller's record is written only when a message is taken: a skipped

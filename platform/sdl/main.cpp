@@ -6,6 +6,7 @@
 
 int main() {
     SDL_SetMainReady();
+    sdlbackend::CatchEndSignals();
     // The device is opened here rather than at the first sound, so that a slow
     // or failing sound system never holds up a frame.
     sdlbackend::OpenSoundDevice();

@@ -4,8 +4,10 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace platform {
 namespace {
@@ -67,9 +69,18 @@ int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
                                   set.count,
                                   set.buttons,
                                   nullptr};
+    const sdlbackend::BoxShown shown;
     int chosen = -1;
-    SDL_ClearError();  // the reason below must be this box's, not an older one
-    if (SDL_ShowMessageBox(&data, &chosen) != 0) {
+    // Without a display SDL's last resort, zenity, ends as if its box had been
+    // closed, which would pass for an answer: it is not asked at all.
+    std::string reason = sdlbackend::NoDisplayForBoxes();
+    if (reason.empty()) {
+        SDL_ClearError();  // the reason below must be this box's, not an older one
+        if (SDL_ShowMessageBox(&data, &chosen) != 0) {
+            reason = sdlbackend::BoxFailureReason(SDL_GetError());
+        }
+    }
+    if (!reason.empty()) {
         // One line that says why, so that a player (or a bug report) can tell
         // why the game went on with the default answer.
         const char* answer = "";
@@ -79,7 +90,7 @@ int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
             }
         }
         std::fprintf(stderr, "%s: %s [answered %s: the box could not be shown: %s]\n", caption, text, answer,
-                     SDL_GetError());
+                     reason.c_str());
         return defaultId;
     }
     // Closed without a button (the window manager's close button): taken as

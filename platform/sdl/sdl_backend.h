@@ -1,10 +1,32 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // What the SDL backend's own start and end (main.cpp) and its tests need of
 // its parts; the game reaches all of them through platform.h only.
 namespace sdlbackend {
+
+// Takes over SIGINT, SIGTERM and SIGHUP from SDL. A signal while the game
+// runs is a close request (TakeEndRequest); one while a question box is up
+// takes the box down and ends the program as the signal ends it by default.
+void CatchEndSignals();
+// True once for each signal received since the last call.
+bool TakeEndRequest();
+// Marks a question box as shown for as long as it lives.
+class BoxShown {
+public:
+    BoxShown();
+    ~BoxShown();
+    BoxShown(const BoxShown&) = delete;
+    BoxShown& operator=(const BoxShown&) = delete;
+};
+
+// Why no box could be shown: empty when there is a display to show one on.
+// Otherwise "no display" and what was tried.
+std::string NoDisplayForBoxes();
+// Why SDL failed to show a box on a display there is, given SDL's error.
+std::string BoxFailureReason(const char* sdlError);
 
 // Stops any periodic timer the game left running; returns once none runs.
 void StopAllTimers();

@@ -39,9 +39,19 @@ struct LoadedSound {
 
 // Everything below is shared with the loader thread and guarded by `guard`,
 // which neither side holds while a file is read.
-std::mutex guard;
-std::condition_variable changed;
-std::list<LoadedSound> cache;  // a list: the loader keeps a reference across a load
+struct Shared {
+    std::mutex guard;
+    std::condition_variable changed;
+    std::list<LoadedSound> cache;  // a list: the loader keeps a reference across a load
+};
+// Never destroyed: exit() may come from any thread at any time (Xlib calls it
+// when the display goes away) while the loader waits, and destroying a
+// condition variable that has a waiter blocks for ever. A forked child, which
+// has no loader thread but a copy of its waiter, would block the same way.
+Shared& shared = *new Shared;
+std::mutex& guard = shared.guard;
+std::condition_variable& changed = shared.changed;
+std::list<LoadedSound>& cache = shared.cache;
 LoadedSound* wanted = nullptr;  // asked for while loading: played once ready
 bool loaderHeld = false;
 bool loaderStopping = false;

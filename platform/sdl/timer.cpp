@@ -1,6 +1,9 @@
 // The multimedia timer services on a thread of our own per timer event.
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -82,6 +85,17 @@ std::mutex eventsMutex;
 std::map<std::uint32_t, std::shared_ptr<TimerEvent>> events;
 std::uint32_t lastId = 0;
 
+pid_t ownerProcess = 0;
+
+// However the process ends, its timers stop before the objects their callbacks
+// use are destroyed: exit() may come from anywhere, Xlib's for one when the
+// display goes away. A forked child has no timer threads to stop.
+void StopTimersAtExit() {
+    if (getpid() == ownerProcess) {
+        sdlbackend::StopAllTimers();
+    }
+}
+
 std::shared_ptr<TimerEvent> TakeEvent(std::uint32_t id) {
     std::lock_guard<std::mutex> lock(eventsMutex);
     const auto found = events.find(id);
@@ -119,6 +133,10 @@ std::uint32_t TimeSetEvent(std::uint32_t delayMs, std::uint32_t, TimerCallback c
         return 0;
     }
     std::lock_guard<std::mutex> lock(eventsMutex);
+    // Registered at the first event, after every static object a callback may
+    // use, so that it runs before their destructors.
+    static const bool stopsAtExit = (ownerProcess = getpid(), std::atexit(StopTimersAtExit) == 0);
+    (void)stopsAtExit;
     const std::uint32_t id = ++lastId == 0 ? ++lastId : lastId;
     auto event = std::make_shared<TimerEvent>(id, delayMs, callback, user, (flags & kTimePeriodic) != 0);
     try {

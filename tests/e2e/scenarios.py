@@ -9,12 +9,14 @@ ZARVO, ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables (CTest sets t
 
 import os
 import re
+import shutil
 import signal
 import sys
+import tempfile
 import time
 
 from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       run_scenario, score_bars, shows_court, shows_splash, wait_until)
+                       court_out_of_sight, run_scenario, score_bars, shows_court, shows_splash, wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
@@ -285,18 +287,47 @@ def read_only_folder():
         check(session.log_lines() is None, "vorn.txt was written into a read-only folder")
 
 
+def folder_with(programs):
+    """A folder to use as PATH that holds only these programs: the game needs
+    nothing from PATH but zenity, SDL's last way to show a box."""
+    folder = tempfile.mkdtemp(prefix="zarvo-e2e-path-")
+    for name, path in programs.items():
+        os.symlink(path, os.path.join(folder, name))
+    return folder
+
+
+def zenity_stand_in():
+    """The real zenity where it is installed; else a stand-in that fails as it
+    does without a display: a message, and status 1, as if its box had been
+    closed."""
+    real = shutil.which("zenity")
+    if real:
+        return real
+    stand_in = os.path.join(tempfile.mkdtemp(prefix="zarvo-e2e-zenity-"), "zenity")
+    with open(stand_in, "w") as script:
+        script.write("#!/bin/sh\necho 'zenity: cannot open display' >&2\nexit 1\n")
+    os.chmod(stand_in, 0o755)
+    return stand_in
+
+
 def no_display():
-    """No X display at all: the questions and the failure go to standard
-    error and the program ends with status 0."""
-    with Session("no-display") as session:
-        session.extra_env = {"DISPLAY": "", "WAYLAND_DISPLAY": ""}
-        session.start_game()
-        status = session.wait_exit(timeout=20)
-        check(status == 0, f"exit status {status} without a display, expected 0")
-        errors = session.game_stderr()
-        for line in ("Start fullscreen?: Would you like to run in fullscreen mode?",
-                     "Error: Failed to register the window class."):
-            check(line in errors, f"standard error lacks {line!r}")
+    """No display at all, with and without zenity: the questions and the
+    failure go to standard error, each with the reason, and the program ends
+    with status 0. zenity without a display ends as if its box had been closed
+    (Escape's answer): it must not be asked."""
+    for path in ({}, {"zenity": zenity_stand_in()}):
+        with Session("no-display") as session:
+            session.extra_env = {"DISPLAY": "", "WAYLAND_DISPLAY": ""}
+            session.game_env = {"PATH": folder_with(path)}
+            session.start_game()
+            status = session.wait_exit(timeout=20)
+            check(status == 0, f"exit status {status} without a display, expected 0")
+            errors = session.game_stderr()
+            for line in ("Start fullscreen?: Would you like to run in fullscreen mode? [answered Yes: "
+                         "the box could not be shown: no display: DISPLAY is not set]",
+                         "Error: Failed to register the window class. [answered OK: "):
+                check(line in errors, f"standard error lacks {line!r} (zenity: {bool(path)}):\n{errors}")
+            shutil.rmtree(session.game_env["PATH"])
 
 
 def questions_without_boxes():
@@ -305,21 +336,129 @@ def questions_without_boxes():
     reason, and the default answers are taken (fullscreen, the computer on the
     left only)."""
     with Session("questions-without-boxes", screen="1152x864x24", xvfb_args=["-fp", "built-ins"]) as session:
+        # Where zenity is installed, it would draw the boxes: hidden here.
+        session.game_env = {"PATH": folder_with({})}
         session.start_game()
         window = game_window_at_origin(session)
         for question in ("Start fullscreen?: Would you like to run in fullscreen mode?",
                          "Left AI: Is the left paddle computer controlled?",
                          "Right AI: Is the right paddle computer controlled?"):
             line = session.printed_question(question.split(":")[0]) or ""
-            check(line.startswith(question) and "could not be shown: " in line and not line.endswith(": ]"),
-                  f"standard error does not give the question {question!r} with a reason: {line!r}")
+            check(line.startswith(question) and line.endswith(
+                "could not be shown: the X server has no ISO 10646 core fonts to draw it with "
+                "(package xfonts-base), and zenity is not installed]"),
+                f"standard error does not give the question {question!r} with the reason: {line!r}")
         check_left_computer_steers(session, wait_for_court(session))
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def narrow_windows():
+    """A window narrower than 4:3 shows the whole court, with bands above and
+    below: a framed window made 700 by 900, and a borderless one given the
+    whole 1280 by 1024 screen, as a compositor does where the display mode
+    cannot change."""
+    with Session("narrow-windows", screen="1280x1024x24") as session:
+        session.start_game()
+        session.answer("Start fullscreen?", "Escape")
+        session.answer("Left AI", "Return")
+        session.answer("Right AI", "Return")
+        window = game_window_at_origin(session)
+        wait_for_court(session)
+        for width, height in ((700, 900), (1280, 1024)):
+            session.xdotool("windowsize", "--sync", window[0], str(width), str(height))
+            box = (0, 0, width, height)
+            shot = session.wait_shot(lambda s: not court_out_of_sight(s, box), timeout=5)
+            check(shot is not None,
+                  f"at {width}x{height} the court is not all in sight: {court_out_of_sight(session.shot(), box)}")
+
+
+def group_processes(session):
+    """The processes still alive in the game's process group: the time limit,
+    the game, and whatever the game started (a box's own process, zenity)."""
+    alive = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        if fields[0] != "Z" and int(fields[2]) == session.game.pid:
+            alive.append(int(entry))
+    return alive
+
+
+def check_ends_within(session, seconds, what):
+    """The game and everything it started end within seconds; returns the
+    exit status."""
+    start = time.monotonic()
+    status = session.wait_exit(timeout=seconds)
+    gone = wait_until(lambda: not group_processes(session), max(0.1, seconds - (time.monotonic() - start)))
+    check(gone is not None, f"{what}: processes of the game are left: {group_processes(session)}")
+    return status
+
+
+def signal_during_questions():
+    """SIGTERM with the first question up, SIGHUP with the second (the window
+    system is started by then), SIGINT with the fullscreen fallback: each box
+    goes and the program ends at once, as the signal ends it by default;
+    nothing of the game was opened yet."""
+    for number, question in ((signal.SIGTERM, "Start fullscreen?"), (signal.SIGHUP, "Left AI"),
+                             (signal.SIGINT, "Zarvo")):
+        with Session("signal-during-questions") as session:
+            if question == "Zarvo":
+                fallback_question(session)
+            else:
+                session.start_game()
+            if question == "Left AI":
+                session.answer("Start fullscreen?", "Escape")
+            box = session.wait_window(question)
+            os.kill(session.game_pid(), number)
+            status = check_ends_within(session, 2, f"signal {number} with {question!r} up")
+            check(status == -number, f"exit status {status} after signal {number}, expected {-number}")
+            check(session.wait_box_gone(box, timeout=3), f"the box {question!r} stayed on the screen")
+
+
+def signal_during_play():
+    """SIGINT during the splash and SIGTERM during play end the game within
+    two seconds as closing its window does: the exit sequence runs (the
+    display mode comes back, the log is closed whole) and the status is 0."""
+    for number, shows in ((signal.SIGINT, shows_splash), (signal.SIGTERM, shows_court)):
+        with Session("signal-during-play", screen="1152x864x24") as session:
+            session.start_game()
+            session.answer_start_questions(fullscreen=True, left=True, right=False)
+            game_window_at_origin(session)
+            check(session.wait_shot(shows, timeout=SPLASH_SECONDS + 5) is not None, "the game did not get going")
+            os.kill(session.game_pid(), number)
+            status = check_ends_within(session, 2, f"signal {number} during play")
+            check(status == 0, f"exit status {status} after signal {number}, expected 0")
+            check_cursor(session, "shown")
+            with open(os.path.join(session.folder, "vorn.txt")) as log:
+                text = log.read()
+            check(text == "" or text.endswith("\n"), f"the log ends in a broken line: {text[-20:]!r}")
+
+
+def display_lost():
+    """The X server goes away during play, and again with a question up: the
+    game ends within five seconds, leaving no process behind."""
+    for during in ("play", "question"):
+        with Session("display-lost") as session:
+            session.start_game()
+            if during == "play":
+                session.answer_start_questions(fullscreen=False, left=True, right=False)
+                session.wait_game_window()
+                check(session.wait_shot(shows_splash, timeout=5) is not None, "the game did not get going")
+            else:
+                session.answer("Start fullscreen?", "Escape")
+                session.wait_window("Left AI")
+            session.xvfb.terminate()  # it closes every connection, as a dying server does
+            session.xvfb.wait()
+            check_ends_within(session, 5, f"the display lost during {during}")
 
 
 if __name__ == "__main__":
     run_scenario((
         windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
         escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
-        questions_without_boxes), sys.argv)
+        questions_without_boxes, narrow_windows, signal_during_questions, signal_during_play, display_lost),
+        sys.argv)

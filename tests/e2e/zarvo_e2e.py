@@ -30,6 +30,8 @@ GAME_PRELOAD = os.environ.get("ZARVO_PRELOAD", "")
 
 # The game's own limit: a scenario that loses control of it still ends.
 GAME_TIME_LIMIT_S = 90
+# By its full name: the game may be given a PATH of its own.
+TIMEOUT = shutil.which("timeout")
 XVFB_TIME_LIMIT_S = 150
 
 # A termination request (CTest's time limit) ends the scenario through the
@@ -151,6 +153,8 @@ class Session:
         self.screen = screen
         self.xvfb_args = list(xvfb_args)
         self.extra_env = env or {}
+        # Given to the game alone, not to the tools that drive it.
+        self.game_env = {}
         self.sounds = sounds
         self.as_nobody = as_nobody
         self.xvfb = None
@@ -243,11 +247,12 @@ class Session:
             os.chmod(self.program_folder, 0o755)
             game = shutil.copy(GAME, self.program_folder)
             os.chmod(game, 0o755)
-        command = ["timeout", "-s", "KILL", str(self.time_limit), game]
+        command = [TIMEOUT, "-s", "KILL", str(self.time_limit), game]
         if self.as_nobody:
             command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
         self.stderr = tempfile.TemporaryFile("w+")
         env = self.environment()
+        env.update(self.game_env)
         if self.program_folder is not None:
             self._copy_suppressions(env)
         if GAME_PRELOAD:
@@ -537,6 +542,30 @@ def score_bars(shot):
     before it: after the first point one of them has grown."""
     return (near(shot.pixel(800, TOP_BAR_ROW), TOP_BAR_BLUE, 6),
             near(shot.pixel(350, BOTTOM_BAR_ROW), WHITE, 6))
+
+
+def court_out_of_sight(shot, box=None):
+    """What of the court a shot misses in the game's client area box (x, y,
+    width, height; by default the whole shot), for the court as the game
+    frames it at any window shape: both walls to both ends, and both paddles.
+    An empty list when the whole court is in sight."""
+    left, top, width, height = box or (0, 0, shot.width, shot.height)
+    scale = min(width / 1152, height / 864)
+
+    def at(column, row):
+        return (round(left + width / 2 + (column - 576) * scale), round(top + height / 2 + (row - 432) * scale))
+    missing = []
+    for wall, row in (("top wall", TOP_WALL_ROW), ("bottom wall", BOTTOM_WALL_ROW)):
+        for column in (100, 576, 1050):
+            x, y = at(column, row)
+            if not (0 <= x < shot.width and 0 <= y < shot.height and near(shot.pixel(x, y), WALL_BLUE, 12)):
+                missing.append(f"the {wall} at {x},{y}")
+    for paddle, column in (("left paddle", LEFT_PADDLE_COLUMN), ("right paddle", RIGHT_PADDLE_COLUMN)):
+        x, first = at(column, TOP_WALL_ROW + 5)
+        _, last = at(column, BOTTOM_WALL_ROW - 5)
+        if not 0 <= x < shot.width or shot.grey_run_centre(x, max(first, 0), min(last, shot.height - 1)) is None:
+            missing.append(f"the {paddle} in column {x}")
+    return missing
 
 
 def check_log(lines, at_least, at_most=None):
