@@ -34,6 +34,12 @@ GAME_TIME_LIMIT_S = 90
 TIMEOUT = shutil.which("timeout")
 XVFB_TIME_LIMIT_S = 150
 
+# The desktops a session can show the game on: a bare X server, the classic
+# window manager openbox on it, and the Wayland compositors of GNOME (mutter)
+# and KDE (KWin), whose XWayland serves the game: SDL picks X11 first.
+DESKTOPS = ("xvfb", "openbox", "mutter", "kwin")
+DESKTOP_START_S = 30
+
 # A termination request (CTest's time limit) ends the scenario through the
 # sessions' clean-up like any failure.
 signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(f"terminated by signal {number}"))
@@ -56,6 +62,11 @@ RIGHT_PADDLE_COLUMN = 1111
 
 class ScenarioFailure(AssertionError):
     pass
+
+
+class DesktopUnavailable(Exception):
+    """The desktop cannot start on this machine: its program is missing, or
+    ends as soon as it starts."""
 
 
 def check(condition, message):
@@ -145,8 +156,16 @@ class Session:
     """One game on one private screen. Use as a context manager."""
 
     def __init__(self, name, screen="1280x1024x24", env=None, sounds=SOUND_FILES, as_nobody=False,
-                 time_limit=GAME_TIME_LIMIT_S, xvfb_args=()):
+                 time_limit=GAME_TIME_LIMIT_S, xvfb_args=(), desktop="xvfb"):
         self.name = name
+        check(desktop in DESKTOPS, f"no desktop {desktop!r}")
+        self.desktop = desktop
+        # The window manager or compositor, and what it gives its clients.
+        self.manager = None
+        self.manager_output = None
+        self.desktop_env = {}
+        self.runtime_folder = None
+        self.first_client_hold = None
         # The game's time limit; its X server's is a minute longer.
         self.time_limit = time_limit
         self.xvfb_time_limit = time_limit + XVFB_TIME_LIMIT_S - GAME_TIME_LIMIT_S
@@ -171,7 +190,7 @@ class Session:
             self.folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-")
             for sound in self.sounds:
                 shutil.copy(os.path.join(SOUNDS, sound), self.folder)
-            self._start_xvfb()
+            self._start_desktop()
         except BaseException:
             self.__exit__(None, None, None)
             raise
@@ -182,6 +201,7 @@ class Session:
         if failed:
             self._report()
         self._end_game()
+        self._end_manager()
         if self.xvfb is not None:
             # Never leave a key held for whoever uses this server next.
             self.xdotool("keyup", "Escape", "Up", "Down", "w", "s", check_result=False)
@@ -232,9 +252,148 @@ class Session:
         self.run("xprop", "-root", "-f", "_MOTIF_WM_HINTS", "32c", "-set", "_MOTIF_WM_HINTS", "0")
         self.run("xprop", "-root", "-remove", "_MOTIF_WM_HINTS")
 
+    # ---- desktops ----------------------------------------------------------
+
+    def _start_desktop(self):
+        if self.desktop in ("xvfb", "openbox"):
+            self._start_xvfb()
+        if self.desktop == "openbox":
+            self._start_openbox()
+        elif self.desktop in ("mutter", "kwin"):
+            self._start_compositor()
+
+    def _start_openbox(self):
+        if shutil.which("openbox") is None:
+            raise DesktopUnavailable("openbox is not installed")
+        self.manager_output = tempfile.TemporaryFile("w+")
+        self.manager = subprocess.Popen(
+            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable"], env=self.environment(),
+            stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
+        self._wait_manager()
+
+    def _start_compositor(self):
+        """Starts mutter or KWin headless on a virtual monitor of the
+        session's screen size, with XWayland, in a runtime folder of its own,
+        so that sessions can run side by side. Its first client writes the
+        environment the compositor gives its clients, then lives as long as
+        the session holds the pipe "hold" open: mutter ends with it."""
+        needed = {"mutter": ["mutter"], "kwin": ["kwin_wayland", "Xwayland"]}[self.desktop] + ["dbus-run-session"]
+        absent = [program for program in needed if shutil.which(program) is None]
+        if absent:
+            raise DesktopUnavailable(f"{' and '.join(absent)} not installed")
+        width, height = self.screen.split("x")[:2]
+        # An X server makes this folder writable by all, sticky; mutter checks
+        # that it is so, but where it makes the folder itself the umask takes
+        # the write bits.
+        if not os.path.isdir("/tmp/.X11-unix"):
+            os.makedirs("/tmp/.X11-unix", exist_ok=True)
+            os.chmod("/tmp/.X11-unix", 0o1777)
+        self.runtime_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-{self.desktop}-")
+        ready = os.path.join(self.runtime_folder, "environment")
+        hold = os.path.join(self.runtime_folder, "hold")
+        first_client = os.path.join(self.runtime_folder, "first-client")
+        os.mkfifo(hold)
+        with open(first_client, "w") as script:
+            script.write('#!/bin/sh\nenv > "$1.part" && mv "$1.part" "$1"\nexec cat "$2" >/dev/null\n')
+        os.chmod(first_client, 0o755)
+        self.first_client_hold = os.open(hold, os.O_RDWR | os.O_CLOEXEC)
+        env = {name: value for name, value in os.environ.items()
+               if name not in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS")}
+        env["XDG_RUNTIME_DIR"] = self.runtime_folder
+        if self.desktop == "mutter":
+            command = ["mutter", "--headless", "--virtual-monitor", f"{width}x{height}", "--wayland",
+                       "--wayland-display", "wayland-zarvo", "--", first_client, ready, hold]
+        else:
+            # The installed program carries a file capability (to raise its
+            # own limits), which a container without that capability refuses
+            # to run; a copy has none. KWin takes its client as one string.
+            kwin = shutil.copy(shutil.which("kwin_wayland"), self.runtime_folder)
+            command = [kwin, "--virtual", "--xwayland", "--socket", "wayland-zarvo", "--width", width,
+                       "--height", height, "--no-lockscreen", f"{first_client} {ready} {hold}"]
+            # Whole-screen pictures through its D-Bus interface, for anyone.
+            env["KWIN_SCREENSHOT_NO_PERMISSION_CHECKS"] = "1"
+        self.manager_output = tempfile.TemporaryFile("w+")
+        self.manager = subprocess.Popen(
+            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "dbus-run-session", "--", *command], env=env,
+            stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
+        started = wait_until(lambda: os.path.exists(ready) or self.manager.poll() is not None, DESKTOP_START_S)
+        if self.manager.poll() is not None:
+            raise DesktopUnavailable(f"{self.desktop} ended as it started: {self.manager_said()}")
+        check(started, f"{self.desktop} did not start its first client within {DESKTOP_START_S} s")
+        with open(ready) as given:
+            variables = dict(line.split("=", 1) for line in given.read().splitlines() if "=" in line)
+        self.desktop_env = {name: variables.get(name, "") for name in
+                            ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS")}
+        self.display = self.desktop_env["DISPLAY"]
+        check(self.display, f"{self.desktop} gave its clients no X display")
+        self._wait_manager()
+
+    def manager_said(self):
+        """The last lines the window manager or compositor wrote."""
+        self.manager_output.seek(0)
+        return " | ".join(self.manager_output.read().strip().splitlines()[-3:])
+
+    def _wait_manager(self):
+        """Waits until the window manager has taken the X screen."""
+        def managing():
+            check(self.manager.poll() is None, f"{self.desktop} ended: {self.manager_said()}")
+            return "Name:" in self.run("wmctrl", "-m", check_result=False)
+        check(wait_until(managing, DESKTOP_START_S), f"{self.desktop} did not manage the screen within {DESKTOP_START_S} s")
+
+    def _end_manager(self):
+        """Ends the window manager or compositor with what it started (XWayland,
+        its D-Bus daemon): its whole process group, and nothing else."""
+        if self.first_client_hold is not None:
+            os.close(self.first_client_hold)
+            self.first_client_hold = None
+        if self.manager is not None:
+            def group_gone():
+                self.manager.poll()  # a leader not yet waited for still counts
+                try:
+                    os.killpg(self.manager.pid, 0)
+                    return False
+                except ProcessLookupError:
+                    return True
+            # Given time to end cleanly, an X server leaves no lock behind.
+            for signal_number in (signal.SIGTERM, signal.SIGKILL):
+                if group_gone():
+                    break
+                os.killpg(self.manager.pid, signal_number)
+                wait_until(group_gone, 10)
+            self.manager.wait()
+        if self.runtime_folder is not None:
+            shutil.rmtree(self.runtime_folder, ignore_errors=True)
+
+    def close_button(self, window_id):
+        """What the window's close button does: the window manager's close,
+        as wmctrl asks for it; on a bare X server, the request the manager
+        would send."""
+        if self.desktop == "xvfb":
+            self.request_close(window_id)
+        else:
+            self.run("wmctrl", "-i", "-c", window_id)
+
+    def add_display_mode(self, width, height):
+        """Adds a display mode to the X server's output, as a monitor offers
+        several (Xvfb offers only its screen size): 60 Hz, with blanking."""
+        output = re.search(r"^(\S+) connected", self.run("xrandr"), re.M)
+        check(output is not None, "xrandr lists no connected output")
+        name = f"{width}x{height}"
+        timings = [width, width + 64, width + 184, width + 368, height, height + 3, height + 7, height + 33]
+        clock = f"{timings[3] * timings[7] * 60 / 1e6:.2f}"
+        self.run("xrandr", "--newmode", name, clock, *map(str, timings), "-hsync", "+vsync")
+        self.run("xrandr", "--addmode", output.group(1), name)
+
+    def screen_size(self):
+        """The X screen's size as RandR tells every client: (width, height)."""
+        current = re.search(r"current (\d+) x (\d+)", self.run("xrandr", "--current"))
+        check(current is not None, "xrandr gives no current screen size")
+        return int(current.group(1)), int(current.group(2))
+
     def environment(self):
         env = dict(os.environ)
         env.update({"DISPLAY": self.display, "SDL_VIDEODRIVER": "x11", "SDL_AUDIODRIVER": "dummy"})
+        env.update(self.desktop_env)
         env.update(self.extra_env)
         return env
 

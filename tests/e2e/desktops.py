@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""The zarvo program on the desktops players use: a bare X server, the
+classic window manager openbox, and the Wayland compositors of GNOME (mutter)
+and KDE (KWin) with XWayland. Run one scenario on one desktop:
+
+    desktops.py windowed mutter
+
+A desktop that cannot start on this machine skips the scenario (status 77).
+Like scenarios.py, it finds the program and its helpers through the ZARVO,
+ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables.
+"""
+
+import os
+import re
+import signal
+import sys
+import time
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
+from scenarios import ESCAPE_STATUS, SPLASH_SECONDS, check_ends_within
+from zarvo_e2e import (DESKTOPS, RIGHT_PADDLE_COLUMN, DesktopUnavailable, ScenarioFailure, Session, check,
+                       check_log, court_out_of_sight, wait_until)
+
+SKIP_STATUS = 77
+MODE = (1152, 864)  # the display mode fullscreen asks for
+
+
+# ---- the game window ---------------------------------------------------------------
+
+
+def client_geometry(session, window_id):
+    """(x, y, width, height) of the window's client area on the screen."""
+    info = session.run("xwininfo", "-id", window_id)
+    return tuple(int(re.search(rf"{field}:\s+(-?\d+)", info).group(1))
+                 for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+
+def net_wm_state(session, window_id):
+    match = re.search(r"^_NET_WM_STATE\(ATOM\) = (.*)$", session.properties(window_id), re.M)
+    return set(match.group(1).replace(",", " ").split()) if match else set()
+
+
+def window_shot(session, window_id):
+    """The window's own picture: XWayland has no picture of its root window."""
+    return session.shot(window_id)
+
+
+def wait_court_in_sight(session, window_id, timeout=SPLASH_SECONDS + 8):
+    """Waits past the splash until the window shows the whole court: both
+    walls to both ends and both paddles."""
+    shots = []
+
+    def in_sight():
+        shots[:] = [window_shot(session, window_id)]
+        return not court_out_of_sight(shots[0])
+    if not wait_until(in_sight, timeout, interval=0.1):
+        shot = shots[0]
+        raise ScenarioFailure(f"the {shot.width}x{shot.height} window does not show the whole court within "
+                              f"{timeout} s: {', '.join(court_out_of_sight(shot))} out of sight")
+    return shots[0]
+
+
+def right_paddle_at_rest(session, window_id):
+    """The right paddle's centre row in a 1152x864 window once two shots a
+    moment apart agree."""
+    rows = []
+
+    def at_rest():
+        first = window_shot(session, window_id).grey_run_centre(RIGHT_PADDLE_COLUMN)
+        time.sleep(0.2)
+        rows[:] = [window_shot(session, window_id).grey_run_centre(RIGHT_PADDLE_COLUMN)]
+        return first is not None and rows[0] is not None and abs(first - rows[0]) <= 2
+    check(wait_until(at_rest, timeout=5, interval=0), "the right paddle did not come to rest")
+    return rows[0]
+
+
+# ---- minimise and restore ----------------------------------------------------------------
+
+
+def minimise(session, window_id):
+    """As the minimise button does it: the iconify request, which the window
+    manager carries out (on a bare X server, the tool itself)."""
+    session.minimise(window_id)
+
+
+def restore(session, window_id):
+    """As a task bar does it: the manager is asked to activate the window."""
+    if session.desktop == "xvfb":
+        session.restore(window_id)
+    else:
+        session.run("wmctrl", "-i", "-a", window_id)
+
+
+def idle_lines(lines):
+    return sum(1 for line in lines if line == "0 1")
+
+
+def process_name(pid):
+    try:
+        with open(f"/proc/{pid}/comm") as comm:
+            return comm.read().strip()
+    except OSError:
+        return None
+
+
+def manager_processes(session):
+    """The processes of the compositor's group: its D-Bus session, itself,
+    XWayland."""
+    return [int(entry) for entry in os.listdir("/proc") if entry.isdigit() and process_group(entry) == session.manager.pid]
+
+
+def process_group(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return int(stat.read().rsplit(")", 1)[1].split()[2])
+    except (OSError, IndexError):
+        return None
+
+
+# ---- scenarios ------------------------------------------------------------------------------
+
+
+def windowed(desktop):
+    """The questions from the keyboard (fullscreen No), the whole court in the
+    window, a paddle moved by its key, minimise and restore, and the close
+    button ending the game with status 0."""
+    with Session(f"desktop-{desktop}-windowed", desktop=desktop) as session:
+        session.start_game()
+        session.answer("Start fullscreen?", "Escape")  # No
+        session.answer("Left AI", "Return")  # the default: Yes
+        session.answer("Right AI", "Return")  # the default: No
+        window = session.wait_game_window()[0]
+        check(wait_until(lambda: session.map_state(window) == "IsViewable", 5), "the game window was not shown")
+        size = client_geometry(session, window)[2:]
+        check(size == MODE, f"the game window's client area is {size[0]}x{size[1]}, expected 1152x864")
+        check(session.desktop == "xvfb" or "_NET_WM_STATE_FULLSCREEN" not in net_wm_state(session, window),
+              "the window is fullscreen after No")
+        wait_court_in_sight(session, window)
+
+        start = right_paddle_at_rest(session, window)
+        session.hold_key_for("Up", 0.25)
+        rest = right_paddle_at_rest(session, window)
+        check(rest < start - 10, f"holding Up moved the right paddle from row {start} to row {rest}")
+
+        # Minimised, the game draws nothing: its log shows seconds with no
+        # frames ("0 1"). Restored, it draws again.
+        minimise(session, window)
+        check(wait_until(lambda: idle_lines(session.log_lines() or []) >= 2, timeout=8),
+              f"no two seconds without frames after minimising: {session.log_lines()}")
+        check(session.running(), "the game ended while minimised")
+        restore(session, window)
+        lines_restored = len(session.log_lines())
+        check(wait_until(lambda: [line for line in (session.log_lines() or [])[lines_restored + 1:]
+                                  if not line.startswith("0 ")], timeout=8),
+              f"no frames after restoring: {session.log_lines()[lines_restored:]}")
+        check(session.map_state(window) == "IsViewable", "the restored window is not shown")
+        wait_court_in_sight(session, window, timeout=3)
+
+        session.close_button(window)
+        status = check_ends_within(session, 5, "the close button")
+        check(status == 0, f"exit status {status} after the close button, expected 0")
+        check_log(session.log_lines(), at_least=SPLASH_SECONDS)
+
+
+def fullscreen(desktop):
+    """Fullscreen Yes where the monitor offers 1152x864: what the window gets
+    is the desktop's choice (below); the whole court is in sight whatever it
+    is; Escape ends the game with 27, and the display mode is as before."""
+    with Session(f"desktop-{desktop}-fullscreen", desktop=desktop) as session:
+        if desktop in ("xvfb", "openbox"):
+            session.add_display_mode(*MODE)
+        before = session.screen_size()
+        session.start_game()
+        session.answer("Start fullscreen?", "Return")  # the default: Yes
+        session.answer("Left AI", "Return")  # Yes
+        session.answer("Right AI", "Return")  # No
+        window = session.wait_game_window()[0]
+        if desktop == "kwin":
+            # KWin's XWayland lists the mode but changes nothing: the window
+            # gets the whole 1280x1024 screen, narrower than 4:3, and the court
+            # is shown whole with bands above and below.
+            expected, screen = (0, 0) + before, before
+        elif desktop == "mutter":
+            # mutter's XWayland pretends the mode change to the game alone:
+            # its window is 1152x864, which mutter scales to the monitor,
+            # while every other client still sees the screen as it was.
+            expected, screen = (0, 0) + MODE, before
+        else:
+            # The X server switches its screen to the mode.
+            expected, screen = (0, 0) + MODE, MODE
+        geometry = wait_until(lambda: client_geometry(session, window) == expected and expected, 5)
+        check(geometry, f"the fullscreen window is at {client_geometry(session, window)} (x, y, width, height), "
+              f"expected {expected}")
+        check(session.desktop == "xvfb" or "_NET_WM_STATE_FULLSCREEN" in net_wm_state(session, window),
+              "the window manager does not hold the window in fullscreen state")
+        check(session.screen_size() == screen,
+              f"during the game the screen is {session.screen_size()}, expected {screen}")
+        wait_court_in_sight(session, window)
+
+        session.hold_key("Escape")
+        try:
+            status = check_ends_within(session, 5, "Escape")
+        finally:
+            session.release_key("Escape")
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        check(wait_until(lambda: session.screen_size() == before, 3),
+              f"after the game the screen is {session.screen_size()}, expected {before} as before")
+
+
+def display_lost(desktop):
+    """The compositor dies during play (and with it XWayland): the game ends
+    within five seconds, leaving no process behind."""
+    with Session(f"desktop-{desktop}-display-lost", desktop=desktop) as session:
+        check(desktop in ("mutter", "kwin"), "only a compositor takes the display with it")
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=True, right=False)
+        window = session.wait_game_window()[0]
+        wait_court_in_sight(session, window)
+        compositor = next(pid for pid in manager_processes(session) if process_name(pid) in ("mutter", "kwin_wayland"))
+        os.kill(compositor, signal.SIGKILL)
+        check_ends_within(session, 5, f"{desktop} killed")
+
+
+if __name__ == "__main__":
+    table = {function.__name__: function for function in (windowed, fullscreen, display_lost)}
+    if len(sys.argv) != 3 or sys.argv[1] not in table or sys.argv[2] not in DESKTOPS:
+        sys.exit(f"usage: {os.path.basename(sys.argv[0])} {'|'.join(table)} {'|'.join(DESKTOPS)}")
+    try:
+        table[sys.argv[1]](sys.argv[2])
+    except DesktopUnavailable as reason:
+        print(f"SKIP: {sys.argv[2]} cannot start on this machine: {reason}")
+        sys.exit(SKIP_STATUS)
+    print(sys.argv[1], "on", sys.argv[2], "passed")
