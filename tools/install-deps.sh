@@ -39,6 +39,10 @@ test_packages=(
   dpkg-dev desktop-file-utils lintian appstream man-db
   # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
   nsis
+  # The desktops the game is tried on: openbox, GNOME's and KDE's Wayland
+  # compositors with XWayland and a D-Bus session for each, and what drives
+  # them (wmctrl; xrandr of x11-xserver-utils for display modes).
+  openbox mutter kwin-wayland xwayland dbus-user-session wmctrl x11-xserver-utils
 )
 
 # Packages of the foreign architecture arm64; adding it comes first.

@@ -10,6 +10,7 @@ the scenario passed or not.
 
 import ctypes
 import fcntl
+import json
 import os
 import re
 import shutil
@@ -328,10 +329,11 @@ class Session:
         check(self.display, f"{self.desktop} gave its clients no X display")
         self._wait_manager()
 
-    def manager_said(self):
-        """The last lines the window manager or compositor wrote."""
+    def manager_said(self, lines=3):
+        """The last lines the window manager or compositor wrote; all that it
+        wrote for lines None."""
         self.manager_output.seek(0)
-        return " | ".join(self.manager_output.read().strip().splitlines()[-3:])
+        return " | ".join(self.manager_output.read().strip().splitlines()[-lines if lines else 0:])
 
     def _wait_manager(self):
         """Waits until the window manager has taken the X screen."""
@@ -372,6 +374,30 @@ class Session:
             self.request_close(window_id)
         else:
             self.run("wmctrl", "-i", "-c", window_id)
+
+    def compositor_close(self, caption):
+        """Asks KWin to close its windows with this caption, as their close
+        buttons do, native Wayland windows too (xdotool and wmctrl reach X
+        windows only); returns how many there were. A KWin script does it,
+        loaded over D-Bus; what it prints comes out in KWin's own output."""
+        check(self.desktop == "kwin", "only KWin takes scripts")
+        name = f"zarvo-close-{time.monotonic_ns()}"
+        script = os.path.join(self.runtime_folder, name + ".js")
+        with open(script, "w") as source:
+            source.write(f"var closed = 0;\n"
+                         f"workspace.clientList().forEach(function (window) {{\n"
+                         f"    if (window.caption === {json.dumps(caption)}) {{ window.closeWindow(); closed++; }}\n"
+                         f"}});\n"
+                         f"print('{name} ' + closed);\n")
+        def call(method, *arguments):
+            self.run("dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", "/Scripting",
+                     f"org.kde.kwin.Scripting.{method}", *arguments)
+        call("loadScript", f"string:{script}", f"string:{name}")
+        call("start")
+        said = wait_until(lambda: re.search(rf"{name} (\d+)", self.manager_said(lines=None)), 10)
+        call("unloadScript", f"string:{name}")
+        check(said, "KWin did not run the script")
+        return int(said.group(1))
 
     def add_display_mode(self, width, height):
         """Adds a display mode to the X server's output, as a monitor offers
