@@ -50,6 +50,16 @@ def window_shot(session, window_id):
         return None
 
 
+def save_framed(session, box, name):
+    """Saves the screen's picture of a question box in its window manager's
+    frame, once the box shows its buttons, into the folder ZARVO_E2E_SHOTS."""
+    check(wait_until(lambda: len(session.box_buttons(box)) == 2, 5), f"the box {box[1]!r} shows no buttons")
+    frame = re.search(r"Parent window id: (0x[0-9a-f]+)", session.run("xwininfo", "-tree", "-id", box[0])).group(1)
+    x, y, width, height = client_geometry(session, frame)
+    session.run("import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                os.path.join(os.environ["ZARVO_E2E_SHOTS"], name))
+
+
 def wait_court_in_sight(session, window_id, timeout=SPLASH_SECONDS + 8):
     """Waits past the splash until the window shows the whole court: both
     walls to both ends and both paddles."""
@@ -136,6 +146,8 @@ def windowed(desktop):
     button ending the game with status 0."""
     with Session(f"desktop-{desktop}-windowed", desktop=desktop) as session:
         session.start_game()
+        if os.environ.get("ZARVO_E2E_SHOTS") and desktop == "openbox":
+            save_framed(session, session.wait_window("Start fullscreen?"), "question-openbox.png")
         session.answer("Start fullscreen?", "Escape")  # No
         session.answer("Left AI", "Return")  # the default: Yes
         session.answer("Right AI", "Return")  # the default: No
@@ -207,7 +219,9 @@ def fullscreen(desktop):
               f"the fullscreen window is at {client_geometry(session, window)} (x, y, width, height), expected "
               f"{expected}; the screen is {session.screen_size()}, expected {screen}; the window's state is "
               f"{' '.join(net_wm_state(session, window)) or 'empty'}" + (", expected fullscreen" if managed else ""))
-        wait_court_in_sight(session, window)
+        shot = wait_court_in_sight(session, window)
+        if os.environ.get("ZARVO_E2E_SHOTS"):
+            shot.save(os.path.join(os.environ["ZARVO_E2E_SHOTS"], f"{desktop}-fullscreen.png"))
 
         session.hold_key("Escape")
         try:
