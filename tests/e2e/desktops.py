@@ -204,8 +204,8 @@ def fullscreen(desktop):
             expected, screen = (0, 0) + before, before
         elif desktop == "mutter":
             # mutter's XWayland pretends the mode change to the game alone:
-            # its window is 1152x864, which mutter scales to the monitor,
-            # while every other client still sees the screen as it was.
+            # its window is 1152x864, while every other client still sees
+            # the screen as it was.
             expected, screen = (0, 0) + MODE, before
         else:
             # The X server switches its screen to the mode.
