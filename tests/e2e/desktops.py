@@ -97,12 +97,6 @@ def right_paddle_at_rest(session, window_id):
 # ---- minimise and restore ----------------------------------------------------------------
 
 
-def minimise(session, window_id):
-    """As the minimise button does it: the iconify request, which the window
-    manager carries out (on a bare X server, the tool itself)."""
-    session.minimise(window_id)
-
-
 def restore(session, window_id):
     """As a task bar does it: the manager is asked to activate the window."""
     if session.desktop == "xvfb":
@@ -115,6 +109,9 @@ def idle_lines(lines):
     return sum(1 for line in lines if line == "0 1")
 
 
+# ---- processes --------------------------------------------------------------------------------
+
+
 def process_name(pid):
     try:
         with open(f"/proc/{pid}/comm") as comm:
@@ -123,18 +120,20 @@ def process_name(pid):
         return None
 
 
-def manager_processes(session):
-    """The processes of the compositor's group: its D-Bus session, itself,
-    XWayland."""
-    return [int(entry) for entry in os.listdir("/proc") if entry.isdigit() and process_group(entry) == session.manager.pid]
-
-
 def process_group(pid):
     try:
         with open(f"/proc/{pid}/stat") as stat:
             return int(stat.read().rsplit(")", 1)[1].split()[2])
     except (OSError, IndexError):
         return None
+
+
+def compositor_pid(session):
+    """The compositor itself, in its group beside its D-Bus session and
+    XWayland."""
+    return next(int(entry) for entry in os.listdir("/proc")
+                if entry.isdigit() and process_group(entry) == session.manager.pid
+                and process_name(entry) in ("mutter", "kwin_wayland"))
 
 
 # ---- scenarios ------------------------------------------------------------------------------
@@ -155,7 +154,7 @@ def windowed(desktop):
         check(wait_until(lambda: session.map_state(window) == "IsViewable", 5), "the game window was not shown")
         size = client_geometry(session, window)[2:]
         check(size == MODE, f"the game window's client area is {size[0]}x{size[1]}, expected 1152x864")
-        check(session.desktop == "xvfb" or "_NET_WM_STATE_FULLSCREEN" not in net_wm_state(session, window),
+        check(desktop == "xvfb" or "_NET_WM_STATE_FULLSCREEN" not in net_wm_state(session, window),
               "the window is fullscreen after No")
         wait_court_in_sight(session, window)
 
@@ -164,9 +163,10 @@ def windowed(desktop):
         rest = right_paddle_at_rest(session, window)
         check(rest < start - 10, f"holding Up moved the right paddle from row {start} to row {rest}")
 
-        # Minimised, the game draws nothing: its log shows seconds with no
-        # frames ("0 1"). Restored, it draws again.
-        minimise(session, window)
+        # Minimised (the iconify request, which the manager carries out), the
+        # game draws nothing: its log shows seconds with no frames ("0 1").
+        # Restored, it draws again.
+        session.minimise(window)
         check(wait_until(lambda: idle_lines(session.log_lines() or []) >= 2, timeout=8),
               f"no two seconds without frames after minimising: {session.log_lines()}")
         check(session.running(), "the game ended while minimised")
@@ -242,8 +242,7 @@ def display_lost(desktop):
         session.answer_start_questions(fullscreen=False, left=True, right=False)
         window = session.wait_game_window()[0]
         wait_court_in_sight(session, window)
-        compositor = next(pid for pid in manager_processes(session) if process_name(pid) in ("mutter", "kwin_wayland"))
-        os.kill(compositor, signal.SIGKILL)
+        os.kill(compositor_pid(session), signal.SIGKILL)
         check_ends_within(session, 5, f"{desktop} killed")
 
 
@@ -256,6 +255,8 @@ def native_wayland(desktop):
     Escape's answer, No."""
     with Session(f"desktop-{desktop}-native-wayland", desktop=desktop,
                  env={"SDL_VIDEODRIVER": "wayland"}) as session:
+        # With a display SDL would ask its questions in its own boxes on
+        # XWayland, as on a desktop session with XWayland.
         session.game_env = {"DISPLAY": ""}
         session.start_game()
         shown_by_zenity = []
@@ -279,6 +280,7 @@ def native_wayland(desktop):
         check(session.compositor_close("Zarvo") == 1, "KWin has no window Zarvo")
         status = check_ends_within(session, 5, "the compositor's close request")
         check(status == 0, f"exit status {status} after the compositor's close request, expected 0")
+
 
 if __name__ == "__main__":
     table = {function.__name__: function for function in (windowed, fullscreen, display_lost, native_wayland)}

@@ -5,7 +5,8 @@ fresh working folder holding the three sounds, and offers what the scenarios
 need: answering the start-up questions by key or by click, finding the game
 window, screenshots with pixel tests, game keys, the close request, and the
 exit status. Everything it started is ended when the session ends, whether
-the scenario passed or not.
+the scenario passed or not. The screen is a bare Xvfb, or a desktop: openbox
+on the Xvfb, or GNOME's or KDE's compositor (mutter, KWin) with XWayland.
 """
 
 import ctypes
@@ -278,7 +279,7 @@ class Session:
         so that sessions can run side by side. Its first client writes the
         environment the compositor gives its clients, then lives as long as
         the session holds the pipe "hold" open: mutter ends with it."""
-        needed = {"mutter": ["mutter"], "kwin": ["kwin_wayland", "Xwayland"]}[self.desktop] + ["dbus-run-session"]
+        needed = [{"mutter": "mutter", "kwin": "kwin_wayland"}[self.desktop], "Xwayland", "dbus-run-session"]
         absent = [program for program in needed if shutil.which(program) is None]
         if absent:
             raise DesktopUnavailable(f"{' and '.join(absent)} not installed")
@@ -311,8 +312,6 @@ class Session:
             kwin = shutil.copy(shutil.which("kwin_wayland"), self.runtime_folder)
             command = [kwin, "--virtual", "--xwayland", "--socket", "wayland-zarvo", "--width", width,
                        "--height", height, "--no-lockscreen", f"{first_client} {ready} {hold}"]
-            # Whole-screen pictures through its D-Bus interface, for anyone.
-            env["KWIN_SCREENSHOT_NO_PERMISSION_CHECKS"] = "1"
         self.manager_output = tempfile.TemporaryFile("w+")
         self.manager = subprocess.Popen(
             [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "dbus-run-session", "--", *command], env=env,
@@ -340,7 +339,8 @@ class Session:
         def managing():
             check(self.manager.poll() is None, f"{self.desktop} ended: {self.manager_said()}")
             return "Name:" in self.run("wmctrl", "-m", check_result=False)
-        check(wait_until(managing, DESKTOP_START_S), f"{self.desktop} did not manage the screen within {DESKTOP_START_S} s")
+        check(wait_until(managing, DESKTOP_START_S),
+              f"{self.desktop} did not manage the screen within {DESKTOP_START_S} s")
 
     def _end_manager(self):
         """Ends the window manager or compositor with what it started (XWayland,
@@ -389,6 +389,7 @@ class Session:
                          f"    if (window.caption === {json.dumps(caption)}) {{ window.closeWindow(); closed++; }}\n"
                          f"}});\n"
                          f"print('{name} ' + closed);\n")
+
         def call(method, *arguments):
             self.run("dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", "/Scripting",
                      f"org.kde.kwin.Scripting.{method}", *arguments)
