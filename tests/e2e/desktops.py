@@ -246,6 +246,19 @@ def display_lost(desktop):
         check_ends_within(session, 5, f"{desktop} killed")
 
 
+def logout_during_question(desktop):
+    """A logout (SIGTERM to the session's programs) with the first question
+    up: the box goes and the game ends within two seconds, as the signal ends
+    a program, with no process of it left."""
+    with Session(f"desktop-{desktop}-logout-during-question", desktop=desktop) as session:
+        session.start_game()
+        box = session.wait_window("Start fullscreen?")
+        os.kill(session.game_pid(), signal.SIGTERM)
+        status = check_ends_within(session, 2, "SIGTERM with a question up")
+        check(status == -signal.SIGTERM, f"exit status {status} after SIGTERM, expected {-signal.SIGTERM}")
+        check(session.wait_box_gone(box, timeout=3), "the question stayed on the screen")
+
+
 def native_wayland(desktop):
     """SDL's native Wayland driver in a session without XWayland's display:
     the questions come through zenity as Wayland windows, the game draws in a
@@ -283,7 +296,8 @@ def native_wayland(desktop):
 
 
 if __name__ == "__main__":
-    table = {function.__name__: function for function in (windowed, fullscreen, display_lost, native_wayland)}
+    scenarios = (windowed, fullscreen, display_lost, logout_during_question, native_wayland)
+    table = {function.__name__: function for function in scenarios}
     if len(sys.argv) != 3 or sys.argv[1] not in table or sys.argv[2] not in DESKTOPS:
         sys.exit(f"usage: {os.path.basename(sys.argv[0])} {'|'.join(table)} {'|'.join(DESKTOPS)}")
     try:
