@@ -10,7 +10,7 @@ program=$1
 shift
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarvo-kernel-starts.XXXXXX")
 status=0
-(cd "$scratch" && exec "$program" 0) >/dev/null 2>&1 || status=$?
+(cd "$scratch" && "$program" 0) >/dev/null 2>&1 || status=$?
 rm -rf "$scratch"
 # 126: the shell could not execute it (Exec format error).
 if ((status == 126)); then
