@@ -37,3 +37,12 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
 # standard error and taking the default answers, so they are recommended, not
 # required; apt installs recommended packages unless told not to.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xfonts-base | zenity")
+# A cross build is packaged for the processor it was built for, not for this
+# machine's, which cpack would take: the .deb's architecture (dpkg-shlibdeps
+# then names that architecture's libraries) and the .tar.gz's name.
+if(CMAKE_CROSSCOMPILING)
+  execute_process(COMMAND dpkg-architecture -t ${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  set(CPACK_SYSTEM_NAME Linux-${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+endif()

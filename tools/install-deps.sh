@@ -39,6 +39,9 @@ test_packages=(
   dpkg-dev desktop-file-utils lintian appstream man-db
   # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
   nsis
+  # arm64: the cross compilers, and qemu to run the programs (registered with
+  # the kernel through qemu-user-binfmt's /usr/lib/binfmt.d/qemu-aarch64.conf).
+  crossbuild-essential-arm64 qemu-user qemu-user-binfmt
   # The desktops the game is tried on: openbox, GNOME's and KDE's Wayland
   # compositors with XWayland and a D-Bus session for each, and what drives
   # them (wmctrl; xrandr of x11-xserver-utils for display modes).
@@ -46,7 +49,10 @@ test_packages=(
 )
 
 # Packages of the foreign architecture arm64; adding it comes first.
-arm64_packages=()
+arm64_packages=(
+  libsdl2-dev:arm64 libgl-dev:arm64 libglu1-mesa-dev:arm64 libosmesa6-dev:arm64 zlib1g-dev:arm64
+  libx11-dev:arm64
+)
 
 wanted=("${play_packages[@]}")
 if [[ $set_name == test ]]; then

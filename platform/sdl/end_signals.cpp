@@ -1,17 +1,19 @@
 // The signals that ask a program to end (SIGINT from Ctrl+C, SIGTERM from a
-// logout or a service manager, SIGHUP when its terminal goes) on SDL. While
-// the game runs they become a close request, read with the other messages.
-// While a question box is up the main thread waits inside SDL for the box's
-// own process, so a thread of ours takes the box down and ends the program.
+// logout or a service manager, SIGHUP when its terminal goes) on SDL. They
+// are blocked in every thread and taken by one of ours with sigwait, so no
+// handler runs at an awkward moment and none waits for a blocked thread to
+// come back. While the game runs a signal becomes a close request, read with
+// the other messages. While a question box is up the main thread waits
+// inside SDL for the box's own process, so our thread takes the box down and
+// ends the program.
 #include <dirent.h>
-#include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <SDL.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -20,21 +22,24 @@
 
 namespace {
 
-constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 std::atomic<int> pendingSignal{0};  // the last signal not yet taken
 std::atomic<bool> boxShown{false};
 std::atomic_flag ending = ATOMIC_FLAG_INIT;
-// Written by the handler, read by the box watcher; left open for the life of
-// the process, and closed in every program it starts.
-int wakePipe[2] = {-1, -1};
 
-void OnEndSignal(int signal) {
-    const int savedErrno = errno;
-    pendingSignal.store(signal);
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(wakePipe[1], &byte, 1);
-    errno = savedErrno;
+sigset_t EndSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&signals, signal);
+    }
+    return signals;
+}
+
+// A forked process (a box's own, or one about to start another program such
+// as zenity) has no thread to take the signals: there they act as usual.
+void UnblockInChild() {
+    const sigset_t signals = EndSignals();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
 // Every process started by this one and by those it started: the box's own
@@ -66,18 +71,25 @@ void KillDescendants(pid_t parent) {
     if (!ending.test_and_set()) {
         KillDescendants(getpid());
         std::signal(signal, SIG_DFL);
-        std::raise(signal);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, signal);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        raise(signal);
     }
     for (;;) {
         pause();  // the other thread is ending the process
     }
 }
 
-void WatchBoxes() {
-    char byte = 0;
-    while (read(wakePipe[0], &byte, 1) == 1 || errno == EINTR) {
-        const int signal = pendingSignal.load();
-        if (signal != 0 && boxShown.load()) {
+void TakeSignals(sigset_t signals) {
+    for (;;) {
+        int signal = 0;
+        if (sigwait(&signals, &signal) != 0) {
+            continue;
+        }
+        pendingSignal.store(signal);
+        if (boxShown.load()) {
             EndWithBoxUp(signal);
         }
     }
@@ -88,20 +100,16 @@ void WatchBoxes() {
 namespace sdlbackend {
 
 void CatchEndSignals() {
-    // SDL would turn SIGINT and SIGTERM into a quit event that nobody reads
-    // while a box is up.
+    // Left to SDL, SIGINT and SIGTERM would become a quit event that nobody
+    // reads while a box is up.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (pipe2(wakePipe, O_CLOEXEC) != 0) {
+    // Before any other thread starts, so that every thread inherits the mask.
+    const sigset_t signals = EndSignals();
+    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
         return;
     }
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : kEndSignals) {
-        sigaction(signal, &action, nullptr);
-    }
-    std::thread(WatchBoxes).detach();
+    pthread_atfork(nullptr, nullptr, UnblockInChild);
+    std::thread(TakeSignals, signals).detach();
 }
 
 bool TakeEndRequest() { return pendingSignal.exchange(0) != 0; }

@@ -24,6 +24,7 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import zarvo_e2e  # noqa: E402
 from zarvo_e2e import Session, check, check_log, run_script, shows_splash, wait_until  # noqa: E402
+from scenarios import FIRST_FRAME_SECONDS  # noqa: E402
 
 SKIP = 77
 SOUNDS = ("miss.wav", "tbhit.wav", "rlhit.wav")
@@ -127,7 +128,7 @@ def play_installed(resources, home):
         session.answer("Left AI", "Return")  # Yes
         session.answer("Right AI", "Return")  # No
         session.wait_game_window()
-        check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
         log = os.path.join(player_folder, "vorn.txt")
 
         def logged():

@@ -49,13 +49,14 @@ cpack -G "TGZ;DEB" --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >/dev
 lintian --display-info --fail-on error,warning "$scratch/cpack/"zarvo_*.deb \
     || fail "lintian found errors or warnings in the .deb"
 echo "lintian: no errors, no warnings"
-tarball=$scratch/cpack/zarvo-$version-Linux.tar.gz
-[[ -f $tarball ]] || fail "cpack made no $(basename "$tarball")"
-files=$(tar tzf "$tarball" | grep -v '/$' | sed "s|^zarvo-$version-Linux/||" | LC_ALL=C sort)
+# zarvo-VERSION-Linux.tar.gz, or zarvo-VERSION-Linux-ARCH.tar.gz from a cross build.
+tarball=$(compgen -G "$scratch/cpack/zarvo-$version-Linux*.tar.gz") || fail "cpack made no .tar.gz"
+top=$(basename "$tarball" .tar.gz)
+files=$(tar tzf "$tarball" | grep -v '/$' | sed "s|^$top/||" | LC_ALL=C sort)
 [[ $files == "$expected" ]] || fail "the .tar.gz holds:"$'\n'"$files"
 mkdir -p "$scratch/unpacked" "$scratch/links"
 tar xzf "$tarball" -C "$scratch/unpacked"
-mv "$scratch/unpacked/zarvo-$version-Linux" "$scratch/moved"
+mv "$scratch/unpacked/$top" "$scratch/moved"
 ln -s "$scratch/moved/games/zarvo" "$scratch/links/zarvo"
 echo "$(basename "$tarball"): the same files"
 

@@ -2,7 +2,7 @@
 # Two builds of the last commit, cloned into two folders of different paths
 # and built one after the other: the program files and the packages must be
 # byte for byte the same. Only the program and the packages are built.
-# Usage: reproducible.sh SOURCE_FOLDER [windows]
+# Usage: reproducible.sh SOURCE_FOLDER [windows|arm64]
 set -euo pipefail
 source=$(realpath "$1")
 platform=${2:-linux}
@@ -24,6 +24,9 @@ options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD
 if [[ $platform == windows ]]; then
     options+=(--toolchain cmake/mingw-w64-x86_64.cmake)
     files=(Zarvo.exe Zarvo-*-win64.zip)
+elif [[ $platform == arm64 ]]; then
+    options+=(--toolchain cmake/aarch64-linux-gnu.cmake)
+    files=(zarvo zarvo_*_arm64.deb zarvo-*-Linux-arm64.tar.gz)
 else
     files=(zarvo zarvo_*.deb zarvo-*-Linux.tar.gz)
 fi

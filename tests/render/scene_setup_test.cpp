@@ -16,13 +16,24 @@
 
 namespace {
 
-TEST_F(SceneTest, ViewShowsTheScenePlaneSixUnitsAwayAt45DegreesAnd4To3) {
-    BeginFrame();
+// Where the current view puts scene point (x, y, 0) in the viewport.
+std::pair<double, double> Projected(double x, double y) {
     GLdouble model[16];
     GLdouble projection[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    GLdouble wx = 0;
+    GLdouble wy = 0;
+    GLdouble wz = 0;
+    EXPECT_EQ(gluProject(x, y, 0.0, model, projection, viewport, &wx, &wy, &wz), GL_TRUE);
+    return {wx, wy};
+}
+
+TEST_F(SceneTest, ViewShowsTheScenePlaneSixUnitsAwayAt45DegreesAnd4To3) {
+    BeginFrame();
+    GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[0], 0);
     EXPECT_EQ(viewport[1], 0);
@@ -31,10 +42,7 @@ TEST_F(SceneTest, ViewShowsTheScenePlaneSixUnitsAwayAt45DegreesAnd4To3) {
 
     const std::pair<double, double> points[] = {{0.0, 0.0}, {-3.2, -2.41}, {3.2, 2.41}, {1.7, -1.7}, {-2.4, 0.8}};
     for (const auto& [x, y] : points) {
-        GLdouble wx = 0;
-        GLdouble wy = 0;
-        GLdouble wz = 0;
-        ASSERT_EQ(gluProject(x, y, 0.0, model, projection, viewport, &wx, &wy, &wz), GL_TRUE);
+        const auto [wx, wy] = Projected(x, y);
         EXPECT_NEAR(wx, ScreenX(x), 1e-3) << x << ", " << y;
         EXPECT_NEAR(wy, ScreenY(y), 1e-3) << x << ", " << y;
     }
@@ -66,17 +74,8 @@ TEST_F(SceneTest, EveryWindowShapeShowsTheCourtsWholeWidth) {
     for (const auto& [width, height] : sizes) {
         ResizeScene(width, height);
         BeginFrame();
-        GLdouble model[16];
-        GLdouble projection[16];
-        GLint viewport[4];
-        glGetDoublev(GL_MODELVIEW_MATRIX, model);
-        glGetDoublev(GL_PROJECTION_MATRIX, projection);
-        glGetIntegerv(GL_VIEWPORT, viewport);
         for (const double x : {-3.2, 3.2}) {
-            GLdouble wx = 0;
-            GLdouble wy = 0;
-            GLdouble wz = 0;
-            ASSERT_EQ(gluProject(x, 2.41, 0.0, model, projection, viewport, &wx, &wy, &wz), GL_TRUE);
+            const auto [wx, wy] = Projected(x, 2.41);
             // The same share of the width as in the 1152 by 864 window.
             EXPECT_NEAR(wx / width, ScreenX(x) / OffscreenGl::kWidth, 1e-6) << width << "x" << height;
             EXPECT_GT(wy, 0.0) << width << "x" << height;
