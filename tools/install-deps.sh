@@ -39,6 +39,8 @@ test_packages=(
   dpkg-dev desktop-file-utils lintian appstream man-db
   # The Windows installer: makensis, with its 64-bit stubs (nsis-common).
   nsis
+  # The sound loader's fuzz target (clang's libFuzzer), and hardening-check.
+  clang-14 libclang-rt-14-dev devscripts
 )
 
 # Packages of the foreign architecture arm64; adding it comes first.
