@@ -27,6 +27,9 @@ if(NOT ZARVO_SANITIZE)
   add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=3>)
 endif()
 add_link_options(-Wl,-z,relro -Wl,-z,now)
-include(CheckPIESupported)
-check_pie_supported()
-set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+# Position-independent executables (Debian's compiler makes them anyway).
+# Named here rather than through CMAKE_POSITION_INDEPENDENT_CODE, which would
+# compile the object libraries with -fPIC: every function interposable, so
+# not inlined (the world step took 1.5 times as long).
+add_compile_options(-fPIE)
+add_link_options(-pie)
