@@ -40,14 +40,20 @@ void WriteLe32(Uint8* at, Uint32 value) {
 // SDL allocates as many bytes as a chunk's header claims before it reads the
 // chunk: up to 4 GB for a file of a few bytes. So the first chunk that claims
 // more than the file holds is cut to what it holds, all that SDL would have
-// read of it anyway. Chunks are walked as SDL walks them: each padded to an
-// even length.
+// read of it anyway. Chunks are walked as SDL walks them: after "RIFF", its
+// length and "WAVE", or after a bare "WAVE" (SDL reads those files too), each
+// padded to an even length.
 void CutChunksToFile(std::vector<Uint8>& file) {
     const std::size_t size = file.size();
-    if (size < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
+    std::size_t first = 0;
+    if (size >= 12 && std::memcmp(file.data(), "RIFF", 4) == 0 && std::memcmp(file.data() + 8, "WAVE", 4) == 0) {
+        first = 12;
+    } else if (size >= 4 && std::memcmp(file.data(), "WAVE", 4) == 0) {
+        first = 4;
+    } else {
         return;
     }
-    for (std::size_t at = 12; size - at >= 8;) {
+    for (std::size_t at = first; size - at >= 8;) {
         const Uint32 length = ReadLe32(file.data() + at + 4);
         const std::size_t held = size - at - 8;
         if (length > held) {

@@ -120,10 +120,13 @@ def seeds():
     yield "truncated.wav", pcm(16, 2, 44100)[:44 + 4 * 100 + 3]
     yield "zero-channels.wav", riff(fmt(1, 0, 44100, 2, 16), chunk(b"data", b"\0" * 64))
     # What the loader guards SDL against: a few bytes claiming 4 GB of
-    # samples, and a rate of 1 Hz, gigabytes once converted.
+    # samples (after a RIFF header, or a bare "WAVE"), and a rate of 1 Hz,
+    # gigabytes once converted.
     yield "claims-4-gb.wav", riff(fmt(1, 1, 8000, 1, 8),
                                      b"data" + struct.pack("<I", 0xFFFFFFF0) + b"\x80" * 16)
     yield "rate-1-hz.wav", riff(fmt(1, 1, 1, 1, 8), chunk(b"data", bytes(range(256)) * 80))
+    yield "bare-wave-claims-4-gb.wav", riff(fmt(1, 1, 8000, 1, 8),
+                                            b"data" + struct.pack("<I", 0xFFFFFFF0) + b"\x80" * 16)[8:]
 
 
 def main():
