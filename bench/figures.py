@@ -11,7 +11,10 @@ through bench/figures.sh, which builds what it needs first:
      the screen by zarvo_first_frame_probe;
   4. world step in nanoseconds per frame and heap allocations per frame
      (world_step_bench);
-  5. the running game's peak resident memory (VmHWM).
+  5. the running game's peak resident memory (VmHWM);
+  6. the price of the hardening flags (cmake/ZarvoHardening.cmake): the
+     game's court frames per second and the world step, each against the
+     same built without them (the preset unhardened), taken in turn.
 
 It only reports: no figure makes it fail. It fails only when something
 could not be measured.
@@ -34,7 +37,6 @@ sys.path.insert(0, os.path.join(REPOSITORY, "tests", "e2e"))
 COURT_SECONDS = 8
 SKIPPED_SECONDS = 6
 FLOOR_SECONDS = 8
-ROUNDS = 2
 PROBE_RUNS = 5
 # The screen: a windowed 1152x864 client area fits with Wine's frame.
 SCREEN = "1280x1024x24"
@@ -45,7 +47,10 @@ def arguments():
     parser.add_argument("--build", default=os.path.join(REPOSITORY, "build", "default"))
     parser.add_argument("--exe", default=os.path.join(REPOSITORY, "build", "windows", "Zarvo.exe"))
     parser.add_argument("--prefix", default=os.path.join(REPOSITORY, "build", "windows", "wine-prefix"))
+    parser.add_argument("--unhardened", default=os.path.join(REPOSITORY, "build", "unhardened"),
+                        help="the build without the hardening flags")
     parser.add_argument("--no-wine", action="store_true", help="leave out the Windows program under Wine")
+    parser.add_argument("--rounds", type=int, default=2, help="games of each kind")
     return parser.parse_args()
 
 
@@ -53,12 +58,15 @@ ARGS = arguments()
 os.environ["ZARVO"] = os.path.join(ARGS.build, "zarvo")
 os.environ["ZARVO_SOUNDS"] = os.path.join(REPOSITORY, "resources")
 
-from zarvo_e2e import Session, WineSession, check, wait_until  # noqa: E402  (needs the variables above)
+import zarvo_e2e  # noqa: E402  (needs the variables above)
+from zarvo_e2e import Session, WineSession, check, wait_until  # noqa: E402
 from stress import answer_both_computers  # noqa: E402
 
 FLOOR = os.path.join(ARGS.build, "bench", "zarvo_swap_floor")
 PROBE = os.path.join(ARGS.build, "bench", "zarvo_first_frame_probe")
 WORLD_STEP = os.path.join(ARGS.build, "bench", "world_step_bench")
+UNHARDENED_GAME = os.path.join(ARGS.unhardened, "zarvo")
+UNHARDENED_WORLD_STEP = os.path.join(ARGS.unhardened, "bench", "world_step_bench")
 
 
 def say(text):
@@ -78,9 +86,10 @@ def court_rates(lines):
 # ---- the Linux program and the floor -------------------------------------------------
 
 
-def linux_game(session):
-    """One game with both computer players; returns its court frame rates
-    and its peak resident memory in kB."""
+def linux_game(session, program):
+    """One game of program with both computer players; returns its court
+    frame rates and its peak resident memory in kB."""
+    zarvo_e2e.GAME = program
     session.start_game()
     answer_both_computers(session)
     session.wait_game_window()
@@ -147,8 +156,8 @@ def first_frame():
 # ---- world step ----------------------------------------------------------------------------
 
 
-def world_step():
-    result = subprocess.run([WORLD_STEP, "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"],
+def world_step(program=WORLD_STEP):
+    result = subprocess.run([program, "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"],
                             capture_output=True, text=True, timeout=600)
     check(result.returncode == 0, f"world_step_bench failed: {result.stderr.strip()}")
     median = re.search(r"^BM_RunFrame_median\s+(\S+) ns.*allocs_per_frame=(\S+)", result.stdout, re.M)
@@ -163,14 +172,18 @@ def main():
     started = time.monotonic()
     say(f"load average at the start (1, 5, 15 min): {load()}  on {os.cpu_count()} cores")
 
-    games, floors, wines, peaks = [], [], [], []
+    games, unhardened_games, floors, wines, peaks = [], [], [], [], []
     renderer = None
     with Session("figures", screen=SCREEN, time_limit=300) as session:
-        for round_number in range(1, ROUNDS + 1):
-            rates, peak = linux_game(session)
+        for round_number in range(1, ARGS.rounds + 1):
+            rates, peak = linux_game(session, os.environ["ZARVO"])
             games.append(statistics.mean(rates))
             peaks.append(peak)
             say(f"round {round_number}: Linux game, court frames per second {rates}, mean {games[-1]:.0f}")
+            rates, _ = linux_game(session, UNHARDENED_GAME)
+            unhardened_games.append(statistics.mean(rates))
+            say(f"round {round_number}: the same unhardened, court frames per second {rates}, "
+                f"mean {unhardened_games[-1]:.0f}")
             rate, renderer = floor(session)
             floors.append(rate)
             say(f"round {round_number}: swap floor, frames per second {rate:.0f}")
@@ -187,7 +200,12 @@ def main():
         say(f"first frame {run + 1}: on the screen {values['after_ms']:.0f} to {values['first_frame_ms']:.0f} ms "
             f"after the last answer ({values['reads']:.0f} screen reads)")
 
-    step_ns, allocations = world_step()
+    steps, unhardened_steps = [], []
+    for _ in range(2):
+        step_ns, allocations = world_step()
+        steps.append(step_ns)
+        unhardened_steps.append(world_step(UNHARDENED_WORLD_STEP)[0])
+    step_ns = statistics.mean(steps)
 
     game, floor_rate = statistics.mean(games), statistics.mean(floors)
     say("")
@@ -200,7 +218,12 @@ def main():
     earliest = statistics.median(p["after_ms"] for p in probes)
     say(f"last answer to first frame: median {latest:.0f} ms (seen between {earliest:.0f} and {latest:.0f} ms; "
         f"{PROBE_RUNS} runs)")
-    say(f"world step: {step_ns:.1f} ns per frame (median of 5), {allocations:g} allocations per frame")
+    say(f"world step: {step_ns:.1f} ns per frame (median of 5, mean of 2 runs), {allocations:g} allocations per frame")
+    unhardened_game, unhardened_step = statistics.mean(unhardened_games), statistics.mean(unhardened_steps)
+    say(f"hardening, frame rate: {game:.0f} fps hardened, {unhardened_game:.0f} fps without, "
+        f"ratio {game / unhardened_game:.3f}")
+    say(f"hardening, world step: {step_ns:.1f} ns hardened, {unhardened_step:.1f} ns without, "
+        f"speed ratio {unhardened_step / step_ns:.3f}")
     say(f"peak resident memory of the game: {max(peaks) / 1024:.1f} MB (VmHWM)")
     say(f"load average at the end (1, 5, 15 min): {load()}; {time.monotonic() - started:.0f} s in all")
 

@@ -10,6 +10,9 @@ cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
   --target zarvo zarvo_swap_floor zarvo_first_frame_probe world_step_bench >/dev/null
+# The same without the hardening flags, for their price.
+cmake --preset unhardened >/dev/null
+cmake --build --preset unhardened -j "$(nproc)" --target zarvo world_step_bench >/dev/null
 if [[ " $* " != *" --no-wine "* ]]; then
   cmake --preset windows >/dev/null
   cmake --build --preset windows -j "$(nproc)" --target zarvo >/dev/null

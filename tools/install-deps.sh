@@ -46,6 +46,8 @@ test_packages=(
   # compositors with XWayland and a D-Bus session for each, and what drives
   # them (wmctrl; xrandr of x11-xserver-utils for display modes).
   openbox mutter kwin-wayland xwayland dbus-user-session wmctrl x11-xserver-utils
+  # The sound loader's fuzz target (clang's libFuzzer), and hardening-check.
+  clang-14 libclang-rt-14-dev devscripts
 )
 
 # Packages of the foreign architecture arm64; adding it comes first.

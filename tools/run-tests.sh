@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the optimised build, the sanitizer
-# builds, then the Windows cross build with its tests under Wine and the arm64
-# cross build with its tests under qemu. Exits non-zero on the first failure.
+# builds, a minute of fuzzing the sound loader, then the Windows cross build
+# with its tests under Wine and the arm64 cross build with its tests under
+# qemu. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,7 +21,7 @@ register_qemu() {
 }
 
 jobs=$(nproc)
-for preset in default asan tsan windows arm64; do
+for preset in default asan tsan fuzz windows arm64; do
   if [[ $preset == arm64 ]]; then
     register_qemu
   fi

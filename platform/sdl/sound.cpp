@@ -17,11 +17,10 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/wav_loader.h"
 
 namespace {
 
-// The game's sounds are short; a larger file is not read at all.
-constexpr off_t kMaxFileBytes = 10 * 1024 * 1024;
 // Files kept after their first play; the game has three.
 constexpr std::size_t kMaxCachedFiles = 16;
 constexpr int kDeviceRate = 44100;
@@ -59,46 +58,6 @@ bool loaderStopping = false;
 // text that a failed load leaves only for threads it started itself.
 SDL_Thread* loader = nullptr;
 
-bool IsReadableSize(const char* fileName) {
-    struct stat info {};
-    // Only a regular file: a directory or a pipe named like a sound is skipped
-    // before it could fail late or block.
-    return stat(fileName, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileBytes;
-}
-
-std::vector<Uint8> LoadInDeviceFormat(const char* fileName) {
-    std::vector<Uint8> result;
-    if (!IsReadableSize(fileName)) {
-        return result;
-    }
-    SDL_AudioSpec fileSpec{};
-    Uint8* data = nullptr;
-    Uint32 length = 0;
-    if (SDL_LoadWAV(fileName, &fileSpec, &data, &length) == nullptr) {
-        return result;
-    }
-    SDL_AudioCVT convert{};
-    const int built = SDL_BuildAudioCVT(&convert, fileSpec.format, fileSpec.channels, fileSpec.freq,
-                                        deviceSpec.format, deviceSpec.channels, deviceSpec.freq);
-    // A truncated file can end inside a sample frame; the converter needs
-    // whole frames.
-    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(fileSpec.format) / 8 * fileSpec.channels;
-    length -= frameBytes == 0 ? length : length % frameBytes;
-    if (built >= 0 && length > 0) {
-        convert.len = static_cast<int>(length);
-        result.resize(static_cast<std::size_t>(length) * static_cast<std::size_t>(convert.len_mult));
-        std::memcpy(result.data(), data, length);
-        convert.buf = result.data();
-        if (built == 0 || SDL_ConvertAudio(&convert) == 0) {
-            result.resize(static_cast<std::size_t>(built == 0 ? length : convert.len_cvt));
-        } else {
-            result.clear();
-        }
-    }
-    SDL_FreeWAV(data);
-    return result;
-}
-
 // With `guard` held. An unplayable sound leaves the one playing alone.
 void Play(const LoadedSound& sound) {
     if (!sound.samples.empty()) {
@@ -126,7 +85,7 @@ int LoadFiles(void*) {
         LoadedSound& sound = *NextToLoad();
         const std::string fileName = sound.fileName;
         lock.unlock();
-        std::vector<Uint8> samples = LoadInDeviceFormat(fileName.c_str());
+        std::vector<Uint8> samples = sdlbackend::LoadInDeviceFormat(fileName.c_str(), deviceSpec);
         lock.lock();
         sound.samples = std::move(samples);
         sound.ready = true;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/win32/handles.h"
 
@@ -37,15 +38,47 @@ PIXELFORMATDESCRIPTOR GlPixelFormat(int colorBits, int depthBits) {
     return pfd;
 }
 
+const char* ButtonName(int id) {
+    switch (id) {
+        case kIdYes:
+            return "Yes";
+        case kIdNo:
+            return "No";
+        case kIdCancel:
+            return "Cancel";
+        default:
+            return "OK";
+    }
+}
+
+// The system's text for an error code, on one line, with the code.
+std::string SystemErrorText(DWORD code) {
+    char text[512] = "";
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        text, sizeof text, nullptr);
+    std::string reason(text, length);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    return (reason.empty() ? "no text for it" : reason) + " (error " + std::to_string(code) + ")";
+}
+
 }  // namespace
 
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
     const int answer = MessageBoxA(nullptr, text, caption, style);
-    if (answer != 0) {
+    // Windows reports a failure as 0; Wine without a display passes on the -1
+    // of the dialog box beneath.
+    if (answer > 0) {
         return answer;
     }
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    return DefaultButton(style);
+    const DWORD error = GetLastError();
+    // One line that says why, so that a player (or a bug report) can tell
+    // why the game went on with the default answer.
+    const int defaultId = DefaultButton(style);
+    std::fprintf(stderr, "%s: %s [answered %s: the box could not be shown: %s]\n", caption, text,
+                 ButtonName(defaultId), SystemErrorText(error).c_str());
+    return defaultId;
 }
 
 Module* GetOwnModule() { return win32::FromHandle(GetModuleHandleA(nullptr)); }

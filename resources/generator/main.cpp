@@ -35,14 +35,15 @@ int main(int argc, char** argv) {
     try {
         Fonts fonts(fontDir);
 
-        // Pictures: resource id in the comment, pixels per metre as stored.
-        report(out + "ball.bmp", bmpFile(drawBall(), 2834));                  // 114
-        report(out + "title.bmp", bmpFile(drawTitle(fonts), 2834));           // 115
-        report(out + "exit_hint.bmp", bmpFile(drawExitHint(fonts), 11808));   // 116
-        report(out + "left_keys.bmp", bmpFile(drawLeftKeys(fonts), 11808));   // 117
-        report(out + "paddle.bmp", bmpFile(drawPaddle(), 2834));              // 118
-        report(out + "right_keys.bmp", bmpFile(drawRightKeys(fonts), 11808)); // 119
-        report(out + "white.bmp", bmpFile(drawWhite(), 2834));                // 120
+        // Pictures, with their pixels per metre as stored. Each one's resource
+        // id is IDB_<NAME> in resources/resource_ids.h.
+        report(out + "ball.bmp", bmpFile(drawBall(), 2834));
+        report(out + "title.bmp", bmpFile(drawTitle(fonts), 2834));
+        report(out + "exit_hint.bmp", bmpFile(drawExitHint(fonts), 11808));
+        report(out + "left_keys.bmp", bmpFile(drawLeftKeys(fonts), 11808));
+        report(out + "paddle.bmp", bmpFile(drawPaddle(), 2834));
+        report(out + "right_keys.bmp", bmpFile(drawRightKeys(fonts), 11808));
+        report(out + "white.bmp", bmpFile(drawWhite(), 2834));
 
         const Canvas icon48 = drawIcon(48), icon32 = drawIcon(32), icon16 = drawIcon(16);
         report(out + "zarvo.ico", icoFile({&icon48, &icon32, &icon16}));

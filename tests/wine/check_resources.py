@@ -5,9 +5,10 @@ Usage: check_resources.py ZARVO_EXE RESOURCES_FOLDER OBJDUMP VERSION
 
 VERSION is the project's version (major.minor.patch).
 
-Reads the PE resource section itself (no third-party tools) and the import
-table through mingw's objdump.
+Reads the PE resource section itself (no third-party tools), and the import
+table, the header's security flags and the symbols through mingw's objdump.
 """
+import re
 import struct
 import subprocess
 import sys
@@ -17,19 +18,28 @@ import xml.etree.ElementTree as ElementTree
 RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 2, 3, 14, 16, 24
 LANG_EN_US = 1033
 
-# id: (file, width, height, resource bytes, pixels per metre)
+# file: (width, height, resource bytes, pixels per metre)
 BITMAPS = {
-    114: ("ball.bmp", 32, 32, 3114, 2834),
-    115: ("title.bmp", 512, 512, 786474, 2834),
-    116: ("exit_hint.bmp", 128, 128, 49194, 11808),
-    117: ("left_keys.bmp", 128, 128, 49194, 11808),
-    118: ("paddle.bmp", 20, 76, 4602, 2834),
-    119: ("right_keys.bmp", 128, 128, 49194, 11808),
-    120: ("white.bmp", 64, 64, 12330, 2834),
+    "ball.bmp": (32, 32, 3114, 2834),
+    "title.bmp": (512, 512, 786474, 2834),
+    "exit_hint.bmp": (128, 128, 49194, 11808),
+    "left_keys.bmp": (128, 128, 49194, 11808),
+    "paddle.bmp": (20, 76, 4602, 2834),
+    "right_keys.bmp": (128, 128, 49194, 11808),
+    "white.bmp": (64, 64, 12330, 2834),
 }
 
+
+def bitmap_ids(resources_folder):
+    """{file: id} from resource_ids.h, where IDB_<NAME> is the id of <name>.bmp."""
+    with open(f"{resources_folder}/resource_ids.h") as header:
+        return {f"{name.lower()}.bmp": int(number)
+                for name, number in re.findall(r"^#define IDB_([A-Z_]+) ([0-9]+)$", header.read(), re.M)}
+
+
+# advapi32.dll: the stack protector's random guard value (CryptGenRandom).
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "opengl32.dll", "glu32.dll",
-               "winmm.dll", "msvcrt.dll"}
+               "winmm.dll", "msvcrt.dll", "advapi32.dll"}
 
 
 class PeFile:
@@ -147,6 +157,24 @@ class Program(ZarvoExe):
         self.assertLessEqual(dlls, SYSTEM_DLLS, f"unexpected DLLs: {sorted(dlls - SYSTEM_DLLS)}")
         self.assertLessEqual({"user32.dll", "gdi32.dll", "opengl32.dll", "glu32.dll", "winmm.dll"}, dlls)
 
+    def test_keeps_randomised_addresses_and_no_execute_data(self):
+        dump = subprocess.run([self.objdump, "-p", self.exe], check=True, capture_output=True,
+                              text=True).stdout
+        lines = dump.splitlines()
+        start = next(i for i, line in enumerate(lines) if line.startswith("DllCharacteristics"))
+        flags = set()
+        for line in lines[start + 1:]:
+            if not re.fullmatch(r"\s+[A-Z_]+", line):
+                break
+            flags.add(line.strip())
+        self.assertLessEqual({"DYNAMIC_BASE", "HIGH_ENTROPY_VA", "NX_COMPAT"}, flags)
+
+    def test_has_the_stack_protector(self):
+        symbols = subprocess.run([self.objdump, "-t", self.exe], check=True, capture_output=True,
+                                 text=True).stdout
+        self.assertRegex(symbols, r"(?m) __stack_chk_fail$", "linked without the stack protector")
+        self.assertRegex(symbols, r"(?m) __stack_chk_guard$")
+
     def test_holds_bitmaps_icon_version_and_manifest_only(self):
         self.assertEqual(set(self.tree), {RT_BITMAP, RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST})
 
@@ -241,11 +269,18 @@ class Version(ZarvoExe):
 
 
 class Bitmaps(ZarvoExe):
-    def test_ids_are_114_to_120(self):
-        self.assertEqual(sorted(self.tree[RT_BITMAP]), list(range(114, 121)))
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.ids = bitmap_ids(cls.resources_folder)
+
+    def test_are_those_of_resource_ids_h(self):
+        self.assertEqual(set(self.ids), set(BITMAPS))
+        self.assertEqual(sorted(self.tree[RT_BITMAP]), sorted(self.ids.values()))
 
     def test_each_is_a_packed_24_bit_dib_of_its_size(self):
-        for rid, (name, width, height, size, ppm) in BITMAPS.items():
+        for name, (width, height, size, ppm) in BITMAPS.items():
+            rid = self.ids[name]
             with self.subTest(id=rid, file=name):
                 data = self.only_language(self.tree[RT_BITMAP][rid])
                 self.assertEqual(len(data), size)
@@ -255,7 +290,7 @@ class Bitmaps(ZarvoExe):
                 self.assertEqual(size, 40 + row * height + 2)
 
     def test_each_holds_its_file_without_the_file_header(self):
-        for rid, (name, *_rest) in BITMAPS.items():
+        for name, rid in self.ids.items():
             with self.subTest(id=rid, file=name):
                 with open(f"{self.resources_folder}/{name}", "rb") as f:
                     file_bytes = f.read()
@@ -263,7 +298,7 @@ class Bitmaps(ZarvoExe):
                 self.assertEqual(self.only_language(self.tree[RT_BITMAP][rid]), file_bytes[14:])
 
     def test_white_picture_is_all_white(self):
-        data = self.only_language(self.tree[RT_BITMAP][120])
+        data = self.only_language(self.tree[RT_BITMAP][self.ids["white.bmp"]])
         self.assertEqual(data[40:40 + 64 * 64 * 3], b"\xff" * (64 * 64 * 3))
 
 

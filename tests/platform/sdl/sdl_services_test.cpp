@@ -229,11 +229,15 @@ TEST_F(SdlSound, UnplayableFilesAreSilentAndLeaveThePlayingSoundAlone) {
         huge << std::ifstream("miss.wav", std::ios::binary).rdbuf();
     }
     fs::resize_file("huge.wav", 11 * 1024 * 1024);
+    // 2000 bytes of 8-bit mono at 1 Hz: hundreds of megabytes in the device's format.
+    std::string slow("RIFF\xf4\x07\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x01\0\0\0\x01\0\0\0\x01\0\x08\0data\xd0\x07\0\0", 44);
+    slow.resize(44 + 2000, '\x80');
+    Write("slow.wav", slow);
 
     sdlbackend::SoundBytes("miss.wav");
     platform::PlaySoundFile("miss.wav");
     for (const char* name : {"missing.wav", "empty.wav", "garbage.wav", "header-only.wav", "folder.wav", "pipe.wav",
-                             "huge.wav"}) {
+                             "huge.wav", "slow.wav"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(sdlbackend::SoundBytes(name), 0u);
         const std::uint32_t queuedBefore = sdlbackend::QueuedSoundBytes();

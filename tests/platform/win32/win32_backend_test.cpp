@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -214,6 +215,29 @@ TEST(WindowClass, RegistersTheGameClassOnce) {
 
     EXPECT_TRUE(platform::UnregisterWindowClass(module));
     EXPECT_FALSE(platform::UnregisterWindowClass(module)) << "the class is gone already";
+}
+
+// The tests run under Wine with no display (tests/wine/wine-run.sh), where no
+// box can be shown.
+TEST(QuestionBox, ThatCannotBeShownPrintsTheSystemsReasonAndTakesTheDefault) {
+    if (std::getenv("DISPLAY") != nullptr) {
+        GTEST_SKIP() << "with a display the box would wait for an answer";
+    }
+    ::testing::internal::CaptureStderr();
+    const int answer = platform::ShowMessageBox("Is the right paddle computer controlled?", "Right AI",
+                                                platform::kMbYesNo | platform::kMbIconQuestion | platform::kMbDefButton2);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(answer, platform::kIdNo);
+    const std::string line = "Right AI: Is the right paddle computer controlled? "
+                             "[answered No: the box could not be shown: ";
+    ASSERT_EQ(printed.rfind(line, 0), 0u) << printed;
+    // The system's text, then its code: "<text> (error <code>)]".
+    const std::string reason = printed.substr(line.size());
+    const std::size_t code = reason.rfind(" (error ");
+    ASSERT_NE(code, std::string::npos) << printed;
+    EXPECT_GT(code, 0u) << "no text for the error: " << printed;
+    EXPECT_NE(reason.substr(code), " (error 0)]\n") << printed;
+    EXPECT_EQ(reason.substr(reason.size() - 2), "]\n") << printed;
 }
 
 TEST(Sound, PlayingReturnsAtOnce) {
