@@ -6,10 +6,8 @@
 // A file asked for before it is ready plays as soon as it is, unless another
 // sound has been asked for since.
 #include <SDL.h>
-#include <sys/stat.h>
 
 #include <condition_variable>
-#include <cstring>
 #include <list>
 #include <mutex>
 #include <string>
