@@ -25,11 +25,11 @@ std::string soundFile;
 // The game takes whatever format the device offers; these cover converting
 // to another sample type, channel count and rate.
 SDL_AudioSpec Device(SDL_AudioFormat format, Uint8 channels, int rate) {
-    SDL_AudioSpec spec{};
-    spec.format = format;
-    spec.channels = channels;
-    spec.freq = rate;
-    return spec;
+    SDL_AudioSpec device{};
+    device.format = format;
+    device.channels = channels;
+    device.freq = rate;
+    return device;
 }
 const SDL_AudioSpec kDevices[] = {Device(AUDIO_S16SYS, 2, 44100), Device(AUDIO_F32SYS, 2, 48000),
                                   Device(AUDIO_U8, 1, 22050)};
