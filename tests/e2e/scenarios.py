@@ -458,9 +458,20 @@ def display_lost():
             else:
                 session.answer("Start fullscreen?", "Escape")
                 session.wait_window("Left AI")
-            session.xvfb.terminate()  # it closes every connection, as a dying server does
+            # Killed as in a crash. Its lock file stays until the game has
+            # ended, so that no other X server takes the number meanwhile
+            # (tests run side by side) and a box of the game shows up there.
+            with open(f"/proc/{session.xvfb.pid}/task/{session.xvfb.pid}/children") as children:
+                server = int(children.read().split()[0])
+            os.kill(server, signal.SIGKILL)
             session.xvfb.wait()
-            check_ends_within(session, 5, f"the display lost during {during}")
+            try:
+                check_ends_within(session, 5, f"the display lost during {during}")
+            finally:
+                session._end_game()
+                for leftover in (f"/tmp/.X{session.display[1:]}-lock", f"/tmp/.X11-unix/X{session.display[1:]}"):
+                    if os.path.lexists(leftover):
+                        os.remove(leftover)
 
 
 if __name__ == "__main__":
