@@ -3,11 +3,11 @@
 // picks Cancel, or No where there is no Cancel.
 #include <SDL.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/unshown_box.h"
 
 namespace platform {
 namespace {
@@ -81,16 +81,7 @@ int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
         }
     }
     if (!reason.empty()) {
-        // One line that says why, so that a player (or a bug report) can tell
-        // why the game went on with the default answer.
-        const char* answer = "";
-        for (int i = 0; i < set.count; ++i) {
-            if (set.buttons[i].buttonid == defaultId) {
-                answer = set.buttons[i].text;
-            }
-        }
-        std::fprintf(stderr, "%s: %s [answered %s: the box could not be shown: %s]\n", caption, text, answer,
-                     reason.c_str());
+        ReportUnshownBox(text, caption, defaultId, reason.c_str());
         return defaultId;
     }
     // Closed without a button (the window manager's close button): taken as

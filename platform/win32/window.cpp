@@ -1,10 +1,10 @@
 // Message boxes, the window class, display mode, window, GL context and the
 // message queue: straight Win32, GDI and WGL calls.
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/unshown_box.h"
 #include "platform/win32/handles.h"
 
 namespace platform {
@@ -38,19 +38,6 @@ PIXELFORMATDESCRIPTOR GlPixelFormat(int colorBits, int depthBits) {
     return pfd;
 }
 
-const char* ButtonName(int id) {
-    switch (id) {
-        case kIdYes:
-            return "Yes";
-        case kIdNo:
-            return "No";
-        case kIdCancel:
-            return "Cancel";
-        default:
-            return "OK";
-    }
-}
-
 // The system's text for an error code, on one line, with the code.
 std::string SystemErrorText(DWORD code) {
     char text[512] = "";
@@ -73,11 +60,8 @@ int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
         return answer;
     }
     const DWORD error = GetLastError();
-    // One line that says why, so that a player (or a bug report) can tell
-    // why the game went on with the default answer.
     const int defaultId = DefaultButton(style);
-    std::fprintf(stderr, "%s: %s [answered %s: the box could not be shown: %s]\n", caption, text,
-                 ButtonName(defaultId), SystemErrorText(error).c_str());
+    ReportUnshownBox(text, caption, defaultId, SystemErrorText(error).c_str());
     return defaultId;
 }
 
