@@ -1,8 +1,8 @@
-// Message boxes on SDL: the Win32 button sets in their Windows order (Yes,
-// No, Cancel from left to right), Return picks the default button, Escape
-// picks Cancel, or No where there is no Cancel.
+// Message boxes on SDL: the Win32 button sets, Return picks the default
+// button, Escape picks Cancel, or No where there is no Cancel.
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/platform.h"
@@ -18,6 +18,10 @@ struct ButtonSet {
     int escapeId = kIdOk;
 };
 
+// The default button comes first, the others in their Windows order (Yes,
+// No, Cancel). zenity, which SDL 3 asks before drawing a box itself and SDL 2
+// falls back to, ignores which button SDL marks as the default and gives
+// Return to the first; so the first is the default whoever draws the box.
 ButtonSet ButtonsFor(std::uint32_t style) {
     ButtonSet set{};
     const std::uint32_t kind = style & kMbButtonsMask;
@@ -32,6 +36,13 @@ ButtonSet ButtonsFor(std::uint32_t style) {
     } else {
         // Every other button set is shown as the one the game uses: OK.
         set.buttons[set.count++] = {0, kIdOk, "OK"};
+    }
+    const int defaultId = DefaultButton(style);
+    SDL_MessageBoxButtonData* const end = set.buttons + set.count;
+    SDL_MessageBoxButtonData* const chosen =
+        std::find_if(set.buttons, end, [=](const SDL_MessageBoxButtonData& b) { return b.buttonid == defaultId; });
+    if (chosen != end) {
+        std::rotate(set.buttons, chosen, chosen + 1);
     }
     return set;
 }

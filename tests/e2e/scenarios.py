@@ -154,7 +154,7 @@ def close_request():
         session.start_game()
         session.click("Start fullscreen?", 1)  # No
         session.click("Left AI", 1)  # No
-        session.click("Right AI", 0)  # Yes
+        session.click("Right AI", 1)  # Yes, after the default No
         window = game_window_at_origin(session)
         check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
         session.request_close(window[0])
@@ -474,9 +474,38 @@ def display_lost():
                         os.remove(leftover)
 
 
+def defaults_by_return():
+    """Return takes each question's default, whoever draws the boxes: SDL
+    itself, or zenity, which SDL 3 asks first where it is installed. So the
+    game is fullscreen, the computer plays on the left and the right paddle
+    waits for the player."""
+    drawers = {"SDL": {}}
+    if shutil.which("zenity"):
+        drawers["zenity"] = {"zenity": shutil.which("zenity")}
+    for drawer, programs in drawers.items():
+        with Session("defaults-by-return", screen="1152x864x24") as session:
+            session.game_env = {"PATH": folder_with(programs)}
+            session.start_game()
+            for question in ("Start fullscreen?", "Left AI", "Right AI"):
+                session.answer(question, "Return")
+            game_window_at_origin(session)
+            court = wait_for_court(session)
+            check_left_computer_steers(session, court)
+            right = court.grey_run_centre(RIGHT_PADDLE_COLUMN)
+            check(right is not None, "no right paddle on the court")
+            steered = session.wait_shot(
+                lambda s: abs((s.grey_run_centre(RIGHT_PADDLE_COLUMN) or right) - right) > 20, timeout=4)
+            check(steered is None, f"with boxes drawn by {drawer}, the right paddle moved by itself: "
+                  "Return took Yes at Right AI")
+            status = session.press_escape_and_wait_exit()
+            check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+            shutil.rmtree(session.game_env["PATH"])
+
+
 if __name__ == "__main__":
     run_scenario((
         windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
         escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
-        questions_without_boxes, narrow_windows, signal_during_questions, signal_during_play, display_lost),
+        questions_without_boxes, narrow_windows, signal_during_questions, signal_during_play, display_lost,
+        defaults_by_return),
         sys.argv)

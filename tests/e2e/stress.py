@@ -79,7 +79,7 @@ def device_samples(name, first, count):
 def answer_both_computers(session):
     session.answer("Start fullscreen?", "Escape")  # No
     session.answer("Left AI", "Return")  # Yes, the default
-    session.click("Right AI", 0)  # Yes needs a click: Return takes No here
+    session.click("Right AI", 1)  # Yes needs a click: Return takes No, the first button, here
 
 
 def frame_rates(session):
