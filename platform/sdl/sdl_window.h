@@ -28,4 +28,10 @@ namespace sdlwindow {
 // The one game window, or null; the event pump addresses its messages to it.
 inline platform::Window* current = nullptr;
 
+// Show the fullscreen window, and take it out of fullscreen, as SDL does;
+// where no window manager runs, the game gives and takes the fullscreen state
+// itself, as a manager would have.
+void ShowFullscreenWindow(SDL_Window* handle);
+void LeaveFullscreen(SDL_Window* handle);
+
 }  // namespace sdlwindow

@@ -93,7 +93,7 @@ bool ChangeDisplayMode(int width, int height, int bitsPerPixel) {
 
 void RestoreDisplayMode() {
     if (sdlwindow::current != nullptr && sdlwindow::current->changesMode) {
-        SDL_SetWindowFullscreen(sdlwindow::current->handle, 0);
+        sdlwindow::LeaveFullscreen(sdlwindow::current->handle);
         sdlwindow::current->changesMode = false;
     }
     modeChanged = false;
@@ -158,7 +158,11 @@ void ShowGameWindow(Window* window) {
     if (window == nullptr) {
         return;
     }
-    SDL_ShowWindow(window->handle);
+    if (window->changesMode) {
+        sdlwindow::ShowFullscreenWindow(window->handle);
+    } else {
+        SDL_ShowWindow(window->handle);
+    }
     if (window->framed) {
         // SDL places the client area; where a window manager has added a frame,
         // move the client area so that the frame's corner is at the screen's.

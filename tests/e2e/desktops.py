@@ -21,10 +21,14 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import ESCAPE_STATUS, SPLASH_SECONDS, check_ends_within, group_processes
 from zarvo_e2e import (DESKTOPS, RIGHT_PADDLE_COLUMN, DesktopUnavailable, ScenarioFailure, Session, check,
-                       check_log, court_out_of_sight, wait_until)
+                       check_log, court_out_of_sight, shows_splash, wait_until)
 
 SKIP_STATUS = 77
 MODE = (1152, 864)  # the display mode fullscreen asks for
+# From the last answer to the splash on the screen where the X server itself
+# changes the mode: a game that waited for a window manager that is not there
+# would take five seconds.
+FULLSCREEN_SPLASH_SECONDS = 2
 
 
 # ---- the game window ---------------------------------------------------------------
@@ -220,9 +224,19 @@ def fullscreen(desktop):
               f"the fullscreen window is at {client_geometry(session, window)} (x, y, width, height), expected "
               f"{expected}; the screen is {session.screen_size()}, expected {screen}; the window's state is "
               f"{' '.join(net_wm_state(session, window)) or 'empty'}" + (", expected fullscreen" if managed else ""))
+        if screen == MODE:
+            check(session.wait_shot(shows_splash, timeout=FULLSCREEN_SPLASH_SECONDS) is not None and
+                  time.monotonic() - session.last_answer_time <= FULLSCREEN_SPLASH_SECONDS,
+                  f"no splash on the screen within {FULLSCREEN_SPLASH_SECONDS} s of the last answer")
         shot = wait_court_in_sight(session, window)
         if os.environ.get("ZARVO_E2E_SHOTS"):
             shot.save(os.path.join(os.environ["ZARVO_E2E_SHOTS"], f"{desktop}-fullscreen.png"))
+        # The mode stays until the game ends: it is not taken back after a
+        # while for want of a window manager's answer.
+        check(client_geometry(session, window) == expected and session.screen_size() == screen,
+              f"{time.monotonic() - session.last_answer_time:.1f} s after the last answer the window is at "
+              f"{client_geometry(session, window)} and the screen is {session.screen_size()}, expected "
+              f"{expected} and {screen}")
 
         session.hold_key("Escape")
         try:
