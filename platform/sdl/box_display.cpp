@@ -1,9 +1,12 @@
-// Why a question box cannot be shown, in words that name the cause. SDL draws
-// its boxes with X core fonts and falls back to zenity; zenity with no display
-// ends as if its box had been closed, and SDL's last error after a failed box
-// is zenity's even where the real cause was the fonts. So the display and the
-// fonts are looked at here, before and after SDL tries.
+// Why a question box cannot be shown, in words that name the cause. SDL 2
+// draws its boxes with X core fonts and falls back to zenity; zenity with no
+// display ends as if its box had been closed, and SDL's last error after a
+// failed box is zenity's even where the real cause was the fonts. So the
+// display and the fonts are looked at here, before and after SDL tries.
+// SDL 3 (under sdl2-compat) asks zenity first and draws with the X server's
+// built-in font: there the fonts are never the cause.
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +66,15 @@ Display* OpenX() {
     return EnvironmentValue("DISPLAY").empty() ? nullptr : XOpenDisplay(nullptr);
 }
 
+// sdl2-compat loads SDL 3 to serve the SDL 2 calls.
+bool ServedBySdl3() {
+    void* sdl3 = dlopen("libSDL3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    if (sdl3 != nullptr) {
+        dlclose(sdl3);
+    }
+    return sdl3 != nullptr;
+}
+
 bool HasBoxFonts(Display* display) {
     int count = 0;
     char** names = XListFonts(display, kBoxFontPattern, 1, &count);
@@ -95,6 +107,10 @@ std::string NoDisplayForBoxes() {
 }
 
 std::string BoxFailureReason(const char* sdlError) {
+    if (ServedBySdl3()) {
+        // zenity failed or is missing, then SDL's own box failed: its error.
+        return sdlError;
+    }
     const std::string zenity = OnPath("zenity") ? std::string("zenity failed: ") + sdlError
                                                 : std::string("zenity is not installed");
     Display* display = OpenX();
