@@ -92,8 +92,10 @@ run_in_root() {
     unshare --pid --fork --mount --propagation private true 2>/dev/null ||
         cannot "this machine allows no process and mount namespaces (unshare)"
     # In new namespaces: the root's own /proc for its processes, the host's
-    # devices and kernel files, then the command in the copy of the source.
-    unshare --pid --fork --kill-child --mount --propagation private \
+    # devices and kernel files, then the command in the source tree. unshare
+    # takes this process's place, so that ending it (a test's time limit)
+    # ends everything in the root.
+    exec unshare --pid --fork --kill-child --mount --propagation private \
         bash -euc '
             root=$1 source=$2 build=$3; shift 3
             mount -t proc proc "$root/proc"

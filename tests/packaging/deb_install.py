@@ -2,8 +2,10 @@
 """The .deb as a Debian user gets it:
 
     deb_install.py BUILD_FOLDER RESOURCES_FOLDER VERSION
+    deb_install.py PACKAGE.deb RESOURCES_FOLDER VERSION
 
-cpack makes it from the build and its control fields are checked; apt-get
+cpack makes it from the build (or it is given: one built on another Debian
+release) and its control fields are checked; apt-get
 installs it on this machine (root only), the menu entry's command is
 started under Xvfb as a player's session would (their PATH, HOME in a scratch
 folder), the questions are answered and the splash is seen; the player's
@@ -52,12 +54,15 @@ def png_size(path):
     return struct.unpack(">II", header[16:24])
 
 
-def build_package(build, scratch, version):
+def build_package(build, scratch):
     subprocess.run(["cpack", "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", scratch],
                    check=True, stdout=subprocess.DEVNULL)
     packages = glob.glob(os.path.join(scratch, "zarvo_*.deb"))
     check(len(packages) == 1, f"cpack made {packages}")
-    package = packages[0]
+    return packages[0]
+
+
+def check_fields(package, version):
     fields = {}
     for name in ("Package", "Version", "Section", "Maintainer", "Description", "Depends", "Recommends"):
         fields[name] = subprocess.run(["dpkg-deb", "-f", package, name], capture_output=True, text=True,
@@ -73,7 +78,6 @@ def build_package(build, scratch, version):
         check(library in depends, f"Depends lacks {library}: {fields['Depends']}")
     check(fields["Recommends"] == "xfonts-base | zenity", f"Recommends: {fields['Recommends']}")
     print(f"{os.path.basename(package)}: Depends: {fields['Depends']}")
-    return package
 
 
 def listed_files():
@@ -156,7 +160,11 @@ def main():
         sys.exit(SKIP)
     scratch = tempfile.mkdtemp(prefix="zarvo-deb-")
     try:
-        package = build_package(build, os.path.join(scratch, "cpack"), version)
+        if build.endswith(".deb"):
+            package = shutil.copy(build, scratch)
+        else:
+            package = build_package(build, os.path.join(scratch, "cpack"))
+        check_fields(package, version)
         try:
             apt("install", "./" + os.path.basename(package), cwd=os.path.dirname(package))
             check(installed(), "apt-get install did not install zarvo")
