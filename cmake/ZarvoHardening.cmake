@@ -2,8 +2,9 @@
 # every target: the game, its tests and benchmarks. ZARVO_HARDEN=OFF builds
 # without it, to measure what it costs (bench/figures.sh).
 #   Linux:   stack protector, stack clash protection, control-flow protection
-#            (x86_64), fortified libc calls, full RELRO with immediate
-#            binding, position-independent executables
+#            (x86_64) or branch protection (arm64), fortified libc calls,
+#            full RELRO with immediate binding, position-independent
+#            executables
 #   Windows: stack protector (mingw-w64's libssp, linked statically with the
 #            rest), address space randomisation (64-bit) and no-execute data
 option(ZARVO_HARDEN "Build with the compiler's hardening flags" ON)
@@ -20,6 +21,8 @@ endif()
 add_compile_options(-fstack-clash-protection)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|i.86)$")
   add_compile_options(-fcf-protection)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+  add_compile_options(-mbranch-protection=standard)
 endif()
 # Fortified calls need the optimiser, and the sanitizers check those calls
 # themselves (AddressSanitizer intercepts them): optimised plain builds only.

@@ -46,3 +46,18 @@ if(CMAKE_CROSSCOMPILING)
                   ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
   set(CPACK_SYSTEM_NAME Linux-${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
 endif()
+
+# Lintian's overrides (packaging/zarvo.lintian-overrides), in the .deb only
+# (packaging/cpack-options.cmake.in), and only where this machine's lintian
+# knows the tag: Debian 12's, which does not, calls an override of a tag it
+# does not know an error. A .deb is checked by the lintian of the release it
+# was built in.
+find_program(ZARVO_LINTIAN_EXPLAIN_TAGS lintian-explain-tags)
+if(ZARVO_LINTIAN_EXPLAIN_TAGS)
+  execute_process(COMMAND ${ZARVO_LINTIAN_EXPLAIN_TAGS} appstream-metadata-validation-failed
+                  RESULT_VARIABLE unknown_tag OUTPUT_QUIET ERROR_QUIET)
+  if(unknown_tag EQUAL 0)
+    install(FILES zarvo.lintian-overrides DESTINATION share/lintian/overrides RENAME zarvo
+            COMPONENT debian EXCLUDE_FROM_ALL)
+  endif()
+endif()
