@@ -65,8 +65,8 @@ GLint GlValue(GLenum name) {
 OffscreenGl::OffscreenGl() : frame_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
     // llvmpipe then draws on this thread. With its rasterizer threads, Mesa
     // frees a fence while one of them still signals it, which
-    // ThreadSanitizer reports about every other run; read before the first
-    // context is made.
+    // ThreadSanitizer reports in some runs; read before the first context is
+    // made.
     setenv("LP_NUM_THREADS", "0", 1);
     // llvmpipe, even where Mesa would find a GPU first: the colours the tests
     // expect and the pictures in docs/ are llvmpipe's.
