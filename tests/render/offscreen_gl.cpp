@@ -60,6 +60,35 @@ GLint GlValue(GLenum name) {
     return value;
 }
 
+// Mesa's surfaceless display, one for every context of the process:
+// initialising it again would load llvmpipe again, some 30 ms a test. It is
+// never terminated: that unloads llvmpipe (Mesa 22.3), whose allocations
+// made once LeakSanitizer then reports from an unknown module.
+struct Display {
+    EGLDisplay handle = EGL_NO_DISPLAY;
+    std::string problem;
+
+    Display() {
+        const auto getPlatformDisplay =
+            reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        if (getPlatformDisplay == nullptr) {
+            problem = "EGL has no eglGetPlatformDisplayEXT";
+            return;
+        }
+        const EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (display == EGL_NO_DISPLAY || eglInitialize(display, nullptr, nullptr) != EGL_TRUE) {
+            problem = Failed("Mesa's surfaceless EGL display");
+            return;
+        }
+        handle = display;
+    }
+};
+
+const Display& TheDisplay() {
+    static const Display display;
+    return display;
+}
+
 }  // namespace
 
 OffscreenGl::OffscreenGl() : frame_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
@@ -81,31 +110,25 @@ OffscreenGl::OffscreenGl() : frame_(static_cast<std::size_t>(kWidth) * kHeight *
 }
 
 void OffscreenGl::Create() {
-    const auto getPlatformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay == nullptr) {
-        problem_ = "EGL has no eglGetPlatformDisplayEXT";
+    const Display& display = TheDisplay();
+    if (!display.problem.empty()) {
+        problem_ = display.problem;
         return;
     }
-    const EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY || eglInitialize(display, nullptr, nullptr) != EGL_TRUE) {
-        problem_ = Failed("Mesa's surfaceless EGL display");
-        return;
-    }
-    display_ = display;
+    display_ = display.handle;
     EGLConfig config = nullptr;
     if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
         problem_ = Failed("eglBindAPI(EGL_OPENGL_API)");
         return;
     }
-    if (!ChooseConfig(display, &config)) {
+    if (!ChooseConfig(display.handle, &config)) {
         problem_ = "no EGL config for an OpenGL pbuffer with 8 bits a colour channel and 16 depth bits";
         return;
     }
     // OpenGL 1.1's fixed-function pipeline lives on in the compatibility
     // profile only.
     const EGLint profile[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-    context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, profile);
+    context_ = eglCreateContext(display.handle, config, EGL_NO_CONTEXT, profile);
     if (context_ == EGL_NO_CONTEXT) {
         problem_ = Failed("eglCreateContext");
         return;
@@ -113,12 +136,12 @@ void OffscreenGl::Create() {
     // A pbuffer rather than a framebuffer object: it is the context's own
     // framebuffer, as a window is, so the game's calls draw and read as there.
     const EGLint size[] = {EGL_WIDTH, kWidth, EGL_HEIGHT, kHeight, EGL_NONE};
-    surface_ = eglCreatePbufferSurface(display, config, size);
+    surface_ = eglCreatePbufferSurface(display.handle, config, size);
     if (surface_ == EGL_NO_SURFACE) {
         problem_ = Failed("eglCreatePbufferSurface");
         return;
     }
-    if (eglMakeCurrent(display, surface_, surface_, context_) != EGL_TRUE) {
+    if (eglMakeCurrent(display.handle, surface_, surface_, context_) != EGL_TRUE) {
         problem_ = Failed("eglMakeCurrent");
         return;
     }
@@ -137,7 +160,7 @@ void OffscreenGl::Create() {
     char text[256];
     std::snprintf(text, sizeof text, "%s, OpenGL %s, EGL config %d: %d-%d-%d-%d colour bits, %d depth bits",
                   renderer != nullptr ? renderer : "?", version != nullptr ? version : "?",
-                  ConfigValue(display, config, EGL_CONFIG_ID), red, green, blue, alpha, depth);
+                  ConfigValue(display.handle, config, EGL_CONFIG_ID), red, green, blue, alpha, depth);
     description_ = text;
     if (renderer == nullptr || std::strncmp(renderer, "llvmpipe", 8) != 0) {
         problem_ = "not llvmpipe: " + description_;
@@ -157,8 +180,6 @@ OffscreenGl::~OffscreenGl() {
         if (context_ != nullptr) {
             eglDestroyContext(display_, context_);
         }
-        // The display stays initialised, the same one for the next context:
-        // initialising it again loads llvmpipe again, some 30 ms a test.
     }
 }
 
