@@ -1,9 +1,8 @@
-// Draws two frames of the game offscreen (OSMesa) and writes them as PNG
+// Draws two frames of the game offscreen (Mesa's llvmpipe through EGL, as the
+// drawing tests do) and writes them as PNG
 // files: the title splash as the game opens, and a court frame from a match
 // the two computer players play for a while. Usage: zarvo_frame_shot [dir]
 // (default "."); writes dir/splash.png and dir/court.png.
-
-#include <GL/osmesa.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,14 +14,15 @@
 #include "render/gl_api.h"
 #include "render/scene.h"
 #include "render/scene_setup.h"
+#include "tests/render/offscreen_gl.h"
 #include "timing/second_timer.h"
 #include "world/frame_step.h"
 #include "world/world_values.h"
 
 namespace {
 
-constexpr int kWidth = 1152;
-constexpr int kHeight = 864;
+constexpr int kWidth = OffscreenGl::kWidth;
+constexpr int kHeight = OffscreenGl::kHeight;
 constexpr int kFrameRate = 90;
 
 // The current frame as an 8-bit RGB PNG, rows turned top first.
@@ -80,11 +80,9 @@ void PlayUntilJustAfterAPoint() {
 
 int main(int argc, char** argv) {
     const std::string dir = argc > 1 ? argv[1] : ".";
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kWidth) * kHeight * 4);
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-    if (context == nullptr ||
-        OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, kWidth, kHeight) != GL_TRUE) {
-        std::fprintf(stderr, "zarvo_frame_shot: no OSMesa context\n");
+    const OffscreenGl gl;
+    if (!gl.IsCurrent()) {
+        std::fprintf(stderr, "zarvo_frame_shot: no offscreen GL context: %s\n", gl.Problem().c_str());
         return 1;
     }
     ResizeScene(kWidth, kHeight);
@@ -102,13 +100,11 @@ int main(int argc, char** argv) {
     DrawCourt();
     const bool courtWritten = WriteFrameAsPng(dir + "/court.png");
 
-    OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
-    OSMesaDestroyContext(context);
     if (!splashWritten || !courtWritten) {
         std::fprintf(stderr, "zarvo_frame_shot: cannot write the PNG files in %s\n", dir.c_str());
         return 1;
     }
-    std::printf("%s/splash.png and %s/court.png: score %d to %d\n", dir.c_str(), dir.c_str(),
-                static_cast<int>(leftScore), static_cast<int>(rightScore));
+    std::printf("%s/splash.png and %s/court.png: score %d to %d\ndrawn by %s\n", dir.c_str(), dir.c_str(),
+                static_cast<int>(leftScore), static_cast<int>(rightScore), gl.Description().c_str());
     return 0;
 }

@@ -31,7 +31,7 @@ play_packages=(
 )
 
 test_packages=(
-  libgtest-dev libbenchmark-dev libosmesa6-dev
+  libgtest-dev libbenchmark-dev libegl-dev
   # Most desktops have zenity, SDL's second way of showing a question box; the
   # tests that need it absent hide it themselves.
   zenity
@@ -59,11 +59,11 @@ test_packages=(
 )
 
 # Packages a release may lack; the tests that need them skip without them.
-optional_packages=(wine wine64 libosmesa6-dev libosmesa6-dev:arm64)
+optional_packages=(wine wine64)
 
 # Packages of the foreign architecture arm64; adding it comes first.
 arm64_packages=(
-  libsdl2-dev:arm64 libgl-dev:arm64 libglu1-mesa-dev:arm64 libosmesa6-dev:arm64 zlib1g-dev:arm64
+  libsdl2-dev:arm64 libgl-dev:arm64 libglu1-mesa-dev:arm64 libegl-dev:arm64 zlib1g-dev:arm64
   libx11-dev:arm64
 )
 

@@ -1,12 +1,12 @@
 #pragma once
 
-// A real Mesa GL context drawing into memory (OSMesa), the size of the game
-// window, and what the tests need to look at its pixels.
-
-#include <GL/osmesa.h>
+// A real Mesa GL context with no display: llvmpipe through EGL, drawing into
+// a buffer the size of the game window, and what the tests need to look at
+// its pixels.
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <vector>
 
 struct Rgb {
@@ -26,14 +26,20 @@ class OffscreenGl {
 public:
     static constexpr int kWidth = 1152;
     static constexpr int kHeight = 864;
+    // What the game asks of a window: 8 bits a colour channel, 16 depth bits.
+    static constexpr int kChannelBits = 8;
+    static constexpr int kDepthBits = 16;
 
-    // Creates the context (RGBA, 16 depth bits) and makes it current.
+    // Creates the context and makes it current, or says in Problem() why not.
     OffscreenGl();
     ~OffscreenGl();
     OffscreenGl(const OffscreenGl&) = delete;
     OffscreenGl& operator=(const OffscreenGl&) = delete;
 
-    bool IsCurrent() const { return current_; }
+    bool IsCurrent() const { return problem_.empty(); }
+    const std::string& Problem() const { return problem_; }
+    // The renderer, its GL version and the bits it gave, in one line.
+    const std::string& Description() const { return description_; }
 
     // Finishes drawing and reads the whole frame back with glReadPixels.
     void ReadFrame();
@@ -41,10 +47,16 @@ public:
     Rgb At(int column, int row) const;
 
 private:
-    OSMesaContext context_ = nullptr;
-    std::vector<std::uint8_t> buffer_;
+    void Create();
+
+    // EGL's handles (EGLDisplay, EGLContext, EGLSurface), kept out of this
+    // header so that the tests do not see EGL's headers.
+    void* display_ = nullptr;
+    void* context_ = nullptr;
+    void* surface_ = nullptr;
+    std::string problem_;
+    std::string description_;
     std::vector<std::uint8_t> frame_;
-    bool current_ = false;
 };
 
 // Where the view puts scene point (x, y, 0) on the 1152 by 864 frame: the

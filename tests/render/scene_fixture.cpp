@@ -13,7 +13,7 @@ void SceneTest::SetUp() {
     for (int id : MissingPictures()) {
         testplatform::Get().missingBitmaps.insert(id);
     }
-    ASSERT_TRUE(gl.IsCurrent());
+    ASSERT_TRUE(gl.IsCurrent()) << gl.Problem();
     ResizeScene(OffscreenGl::kWidth, OffscreenGl::kHeight);
     ASSERT_TRUE(InitScene());
 }
