@@ -39,7 +39,9 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kEarliest = -kRate / 50;  // the recorder's origin is a few ms late at most
 constexpr int kLatest = kRate * 6 / 10;
-constexpr int kLongest = kRate * 6 / 100;  // the part of a sound correlated
+// The part of a sound correlated: less than a buffer of SDL's, which reaches
+// the server whole, so that a gap between buffers leaves it alone.
+constexpr int kLongest = kRate / 50;
 constexpr int kShortest = kRate / 100;
 constexpr int kStep = 4;  // the coarse search's decimation
 constexpr int kWindow = kRate / 200;

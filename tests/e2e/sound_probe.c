@@ -5,20 +5,31 @@
  *   open TIME DEVICE RATE CHANNELS FORMAT   SDL_OpenAudioDevice (DEVICE 0: failed)
  *   queue TIME BYTES                        SDL_QueueAudio: a sound the game asked for
  *   write TIME BYTES                        pa_stream_write: SDL handing sound to the server
+ *   start TIME                              that write began with the sound queued last:
+ *                                           its start reached the server
  *
  * The game is not changed: what it asks for is seen from outside. */
 #define _GNU_SOURCE
 #include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 #include <unistd.h>
 
 static int log_fd = -2;
+
+/* The first bytes of the sound queued last, to know its start in a write: a
+ * sound cleared and queued anew starts a buffer of SDL's. */
+#define START_BYTES 512
+static pthread_mutex_t last_queued_guard = PTHREAD_MUTEX_INITIALIZER;
+static unsigned char last_queued[START_BYTES];
+static int last_queued_known = 0;
 
 static int64_t now_ns(void) {
     struct timespec now;
@@ -71,6 +82,15 @@ int SDL_QueueAudio(SDL_AudioDeviceID device, const void* data, Uint32 bytes) {
     static int (*real)(SDL_AudioDeviceID, const void*, Uint32);
     PASS_ON("SDL_QueueAudio");
     note("queue %lld %u\n", (long long)now_ns(), bytes);
+    pthread_mutex_lock(&last_queued_guard);
+    last_queued_known = 0;
+    if (bytes >= START_BYTES) {
+        memcpy(last_queued, data, START_BYTES);
+        for (int i = 0; i < START_BYTES; ++i) {
+            last_queued_known |= last_queued[i] != 0;  /* silence would match any silent buffer */
+        }
+    }
+    pthread_mutex_unlock(&last_queued_guard);
     return real(device, data, bytes);
 }
 
@@ -79,6 +99,13 @@ int pa_stream_write(void* stream, const void* data, size_t bytes, void (*free_da
                     int seek) {
     static int (*real)(void*, const void*, size_t, void (*)(void*), int64_t, int);
     PASS_ON("pa_stream_write");
-    note("write %lld %zu\n", (long long)now_ns(), bytes);
+    const long long now = (long long)now_ns();
+    note("write %lld %zu\n", now, bytes);
+    pthread_mutex_lock(&last_queued_guard);
+    if (last_queued_known && bytes >= START_BYTES && memcmp(data, last_queued, START_BYTES) == 0) {
+        last_queued_known = 0;
+        note("start %lld\n", now);
+    }
+    pthread_mutex_unlock(&last_queued_guard);
     return real(stream, data, bytes, free_data, offset, seek);
 }

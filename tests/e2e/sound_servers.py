@@ -249,11 +249,12 @@ class Probe:
     def requests(self):
         """(time, name, ms) of each sound the game asked for: named by its
         length in the device's format, with the milliseconds of it that can
-        have been played: what SDL handed the server of it before the next
-        request cut it off, where the probe sees that."""
+        have been played: what SDL wrote of it to the server before the next
+        request cut it off (nothing if its start was never written)."""
         opens = [entry for entry in self.opens() if entry[1] != 0]
         queued = [(int(t) / 1e9, int(size)) for t, size in self._lines("queue")]
-        writes = [(int(t) / 1e9, int(size)) for t, size in self._lines("write")]
+        writes = self.writes()
+        starts = [int(t) / 1e9 for t, in self._lines("start")]
         named = []
         for i, (t, size) in enumerate(queued):
             device = [entry for entry in opens if entry[0] <= t]
@@ -263,13 +264,16 @@ class Probe:
             ms = 1000 * size / frame_bytes / rate
             if i + 1 < len(queued):
                 cut = queued[i + 1][0]
-                # Where SDL writes nothing for a while after, the device is
-                # gone: what it never wrote was lost, not cut off.
-                if any(t < w < cut + WRITING_S for w, _ in writes):
-                    handed = sum(written for w, written in writes if t < w < cut)
-                    ms = min(ms, 1000 * handed / frame_bytes / rate)
-                else:
+                started = [w for w in starts if t < w < cut]
+                # Where SDL writes nothing for a while, its device is gone:
+                # what it never wrote was lost, not cut off.
+                if not any(t < w < cut + WRITING_S for w, _ in writes):
                     ms = min(ms, 1000 * (cut - t))
+                elif not started:
+                    ms = 0
+                else:
+                    handed = sum(written for w, written in writes if started[0] <= w < cut)
+                    ms = min(ms, 1000 * handed / frame_bytes / rate)
             named.append((t, sound_named(size, rate, frame_bytes), ms))
         return named
 

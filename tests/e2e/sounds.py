@@ -73,7 +73,7 @@ def end_with_escape(session):
     check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
 
-def check_heard(recording, requests):
+def check_heard(recording, requests, probe):
     """Each sound asked for is found in the recording and is the one asked
     for; returns what was found of each: (name, latency ms, score, gap ms),
     None for a sound cut off at once by the next."""
@@ -81,6 +81,7 @@ def check_heard(recording, requests):
     if KEEP:
         os.makedirs(KEEP, exist_ok=True)
         shutil.copy(recording.path, KEEP)
+        shutil.copy(probe.path, KEEP)
         with open(os.path.join(KEEP, "requests.txt"), "w") as kept:
             kept.write(f"origin {recording.origin:.6f}\n" + "".join(f"{t:.6f} {name} {ms:.1f}\n" for t, name, ms in requests))
     wrong = []
@@ -92,6 +93,7 @@ def check_heard(recording, requests):
                                        "found {} at {:.1f} ms, score {:.3f}, gaps {} ms".format(*match)))
     judged = [match for match in found if match is not None]
     print(f"{len(judged)} sounds judged, {len(found) - len(judged)} cut off by the next before they could be heard")
+    check(judged, "every sound was cut off before it could be heard")
     check(not wrong, f"{len(wrong)} of {len(judged)} sounds asked for were not heard:\n  " + "\n  ".join(wrong))
     latencies = sorted(match[1] for match in judged)
     if latencies:
@@ -114,7 +116,7 @@ def heard(kind):
         time.sleep(SEARCH_S)  # the last one's time to reach the sink
         recording.stop()
         end_with_escape(session)
-        check_heard(recording, probe.requests())
+        check_heard(recording, probe.requests(), probe)
 
 
 def killed(kind):
@@ -158,7 +160,7 @@ def restarted(kind):
         # Every sound from the device's return on, or from the time it
         # should have been back.
         since = max(origin, min(reopened[:1] + [back + BACK_WITHIN_S]))
-        check_heard(recording, [request for request in probe.requests() if request[0] > since])
+        check_heard(recording, [request for request in probe.requests() if request[0] > since], probe)
         check(reopened and reopened[0] - back <= BACK_WITHIN_S,
               f"the game did not open a sound device again within {BACK_WITHIN_S} s of the server's return")
 
