@@ -6,13 +6,16 @@ player runs it (SDL_AUDIODRIVER unset). Run one scenario on one server:
 
 Scenarios: heard (every sound the game asks for reaches the sink, and is
 the one asked for), killed (the server dies during play), restarted (it
-comes back during play), no_server (none at all, and no ALSA device; the
-server argument is "none"). Servers: pipewire, pulseaudio. A server that is
+comes back during play), unanswered (a socket in its place that never
+answers), no_server (none at all, and no ALSA device; the server argument
+is "none"). Servers: pipewire, pulseaudio. A server that is
 not installed skips the scenario (status 77).
 """
 
 import os
+import select
 import shutil
+import socket
 import statistics
 import sys
 import time
@@ -29,6 +32,8 @@ NAMES = ("miss", "tbhit", "rlhit")
 HEARD_SCORE = 0.8
 # How long after its return a restarted server must hear the game again.
 BACK_WITHIN_S = 2
+# However long a sound server takes to answer.
+ESCAPE_WITHIN_S = 3
 # The sound is searched for this long after it was asked for.
 SEARCH_S = 0.6
 # Where the recording and the sounds asked for are left, when set.
@@ -165,6 +170,30 @@ def restarted(kind):
               f"the game did not open a sound device again within {BACK_WITHIN_S} s of the server's return")
 
 
+def unanswered(kind):
+    """The server dies and its socket is taken by one that never answers, as
+    a server hung while starting: the game's tries to open a device wait on
+    it, off the frame. Play goes on, and Escape ends the game at once."""
+    with SoundServer(kind) as server, Session(f"sound-unanswered-{kind}") as session:
+        probe = Probe(session.folder)
+        start_play(session, probe, server.environment())
+        wait_requests(session, probe, 0, 2, names=())
+        server.kill()
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as silent:
+            path = os.path.join(server.folder, "pulse", "native")
+            os.remove(path)
+            silent.bind(path)
+            silent.listen(8)
+            check(wait_until(lambda: select.select([silent], [], [], 0)[0], 5),
+                  "the game did not try the server's socket again")
+            wait_playing_on(session)
+            asked = time.monotonic()
+            end_with_escape(session)
+            took = time.monotonic() - asked
+            print(f"the game ended {took:.2f} s after Escape")
+            check(took < ESCAPE_WITHIN_S, f"the game took {took:.1f} s to end after Escape")
+
+
 def no_server(kind):
     """No sound server and no ALSA device: the game opens no device, asks
     for no sound, and plays on; Escape ends it as always."""
@@ -189,7 +218,7 @@ def no_server(kind):
 
 
 if __name__ == "__main__":
-    scenarios = (heard, killed, restarted, no_server)
+    scenarios = (heard, killed, restarted, unanswered, no_server)
     table = {function.__name__: function for function in scenarios}
     kinds = (*SERVERS, "none")
     if len(sys.argv) != 3 or sys.argv[1] not in table or sys.argv[2] not in kinds:
