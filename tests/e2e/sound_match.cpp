@@ -6,7 +6,7 @@
 // next sound cut it off. For each, one line comes out:
 //
 //   NAME LATENCY_MS SCORE GAP_MS   where the sound asked for is first heard
-//                                  (a correlation of at least 0.8, 1 being
+//                                  (a correlation of at least HEARD, 1 being
 //                                  the file itself), between the request and
 //                                  600 ms after it, and not after the next
 //                                  request: the sound that correlates best
@@ -20,9 +20,10 @@
 // (to the next sound's start), that are silent in the recording where the
 // file is not.
 //
-// Usage: zarvo_sound_match RECORDING ORIGIN FILE.wav...
+// Usage: zarvo_sound_match RECORDING ORIGIN HEARD FILE.wav...
 //   RECORDING  raw 16-bit stereo at 44100 Hz (zarvo_sound_recorder)
 //   ORIGIN     the time of its first sample, as the recorder printed it
+//   HEARD      the correlation at which a sound counts as heard
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -45,8 +46,8 @@ constexpr int kLongest = kRate / 50;
 constexpr int kShortest = kRate / 100;
 constexpr int kStep = 4;  // the coarse search's decimation
 constexpr int kWindow = kRate / 200;
-// A sound correlating this well is heard.
-constexpr double kHeard = 0.8;
+// A sound correlating this well is heard (given on the command line).
+double heardScore = 0;
 constexpr int kPeakSpan = kRate / 50;
 constexpr double kHint = 0.5;
 
@@ -139,7 +140,7 @@ Match Best(const std::vector<float>& recording, const Sound& sound, long from, l
 }
 
 // The first place among starts [from, to] where the sound asked for scores
-// at least kHeard over length samples, or its best place when it scores that
+// at least heardScore over length samples, or its best place when it scores that
 // nowhere; named by the sound that scores best there. The decimated search
 // only points out where to look: a start between its steps scores less there.
 Match Find(const std::vector<float>& recording, const std::vector<float>& coarseRecording,
@@ -158,7 +159,7 @@ Match Find(const std::vector<float>& recording, const std::vector<float>& coarse
         if (score >= kHint) {
             long start = lag * kStep - kStep;
             for (; start <= lag * kStep + kPeakSpan; ++start) {
-                if (Correlation(recording, start, asked.samples, n) >= kHeard) {
+                if (Correlation(recording, start, asked.samples, n) >= heardScore) {
                     break;
                 }
             }
@@ -172,7 +173,7 @@ Match Find(const std::vector<float>& recording, const std::vector<float>& coarse
             lag += kPeakSpan / kStep;
         }
     }
-    if (match.score < kHeard) {
+    if (match.score < heardScore) {
         match = Best(recording, asked, coarseBest * kStep - kStep, coarseBest * kStep + kStep, n);
     }
     for (const Sound& sound : sounds) {
@@ -219,14 +220,15 @@ int GapMs(const std::vector<float>& recording, const Match& match, long end) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::cerr << "usage: " << argv[0] << " RECORDING ORIGIN FILE.wav...\n";
+    if (argc < 5) {
+        std::cerr << "usage: " << argv[0] << " RECORDING ORIGIN HEARD FILE.wav...\n";
         return 2;
     }
     const std::vector<char> raw = ReadFile(argv[1]);
     const double origin = std::atof(argv[2]);
+    heardScore = std::atof(argv[3]);
     std::vector<Sound> sounds;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = 4; i < argc; ++i) {
         sounds.push_back(ReadWav(argv[i]));
     }
     std::vector<float> recording(raw.size() / 4);
@@ -269,7 +271,7 @@ int main(int argc, char** argv) {
         }
         // A sound plays until the next one starts, if that was heard.
         long end = static_cast<long>(recording.size());
-        if (i + 1 < asked.size() && matches[i + 1].sound != nullptr && matches[i + 1].score >= kHeard) {
+        if (i + 1 < asked.size() && matches[i + 1].sound != nullptr && matches[i + 1].score >= heardScore) {
             end = matches[i + 1].start;
         }
         std::printf("%s %.1f %.3f %d\n", matches[i].sound->name.c_str(),

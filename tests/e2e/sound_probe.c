@@ -56,22 +56,33 @@ static void note(const char* format, ...) {
     }
 }
 
-/* The next definition of a function, the one the call is passed on to. */
-#define PASS_ON(function)                                                       \
-    do {                                                                         \
-        if (real == NULL) {                                                      \
-            *(void**)&real = dlsym(RTLD_NEXT, function);                         \
-            if (real == NULL) {                                                  \
-                fprintf(stderr, "sound probe: no %s to pass calls on to\n", function); \
-                abort();                                                         \
-            }                                                                    \
-        }                                                                        \
+/* The next definition of a function, the one the call is passed on to: in
+ * library, when that was opened out of the global scope (SDL 3, loaded by
+ * sdl2-compat, brings libpulse in so). */
+static void* definition(const char* function, const char* library) {
+    void* found = dlsym(RTLD_NEXT, function);
+    if (found == NULL && library != NULL) {
+        void* handle = dlopen(library, RTLD_LAZY | RTLD_NOLOAD);
+        found = handle != NULL ? dlsym(handle, function) : NULL;
+    }
+    if (found == NULL) {
+        fprintf(stderr, "sound probe: no %s to pass calls on to\n", function);
+        abort();
+    }
+    return found;
+}
+
+#define PASS_ON(function, library)                              \
+    do {                                                        \
+        if (real == NULL) {                                     \
+            *(void**)&real = definition(function, library);     \
+        }                                                       \
     } while (0)
 
 SDL_AudioDeviceID SDL_OpenAudioDevice(const char* name, int capture, const SDL_AudioSpec* desired,
                                       SDL_AudioSpec* obtained, int allowedChanges) {
     static SDL_AudioDeviceID (*real)(const char*, int, const SDL_AudioSpec*, SDL_AudioSpec*, int);
-    PASS_ON("SDL_OpenAudioDevice");
+    PASS_ON("SDL_OpenAudioDevice", NULL);
     const SDL_AudioDeviceID device = real(name, capture, desired, obtained, allowedChanges);
     const SDL_AudioSpec* spec = obtained != NULL ? obtained : desired;
     note("open %lld %u %d %d %d\n", (long long)now_ns(), device, spec->freq, spec->channels, spec->format);
@@ -80,7 +91,7 @@ SDL_AudioDeviceID SDL_OpenAudioDevice(const char* name, int capture, const SDL_A
 
 int SDL_QueueAudio(SDL_AudioDeviceID device, const void* data, Uint32 bytes) {
     static int (*real)(SDL_AudioDeviceID, const void*, Uint32);
-    PASS_ON("SDL_QueueAudio");
+    PASS_ON("SDL_QueueAudio", NULL);
     note("queue %lld %u\n", (long long)now_ns(), bytes);
     pthread_mutex_lock(&last_queued_guard);
     last_queued_known = 0;
@@ -98,7 +109,7 @@ int SDL_QueueAudio(SDL_AudioDeviceID device, const void* data, Uint32 bytes) {
 int pa_stream_write(void* stream, const void* data, size_t bytes, void (*free_data)(void*), int64_t offset,
                     int seek) {
     static int (*real)(void*, const void*, size_t, void (*)(void*), int64_t, int);
-    PASS_ON("pa_stream_write");
+    PASS_ON("pa_stream_write", "libpulse.so.0");
     const long long now = (long long)now_ns();
     note("write %lld %zu\n", now, bytes);
     pthread_mutex_lock(&last_queued_guard);

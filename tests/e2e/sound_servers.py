@@ -35,6 +35,10 @@ FILE_HEADER_BYTES = 44
 # SDL writes to the server every few tens of milliseconds while its device
 # lives, however loaded the machine.
 WRITING_S = 0.5
+# A sound found with less is not the one asked for (the files themselves,
+# resampled by the server, score over 0.9).
+HEARD_SCORE = 0.8
+SAME_PLACE_S = 0.01
 
 # PipeWire's own configuration, added to the installed one: the null sink
 # exists before pipewire-pulse opens its socket to clients.
@@ -211,7 +215,7 @@ class Recording:
         (name, latency in ms, score, ms of gaps), named by the file that
         matches best there; None for a sound cut off at once by the next."""
         check(self.origin is not None, "the recording has not been stopped")
-        result = subprocess.run([MATCH, self.path, f"{self.origin:.6f}",
+        result = subprocess.run([MATCH, self.path, f"{self.origin:.6f}", str(HEARD_SCORE),
                                  *(os.path.join(SOUNDS, name) for name in SOUND_FILES)],
                                 input="".join(f"{time:.6f} {name} {ms:.1f}\n" for time, name, ms in requests), capture_output=True, text=True,
                                 timeout=120)
@@ -222,6 +226,21 @@ class Recording:
             found.append(None if fields[0] == "short" else
                          (fields[0], float(fields[1]), float(fields[2]), int(fields[3])))
         return found
+
+
+    def occurrences(self, start, end, step=0.5):
+        """Every place between the times start and end where one of the
+        sounds is heard: (time, name), in order. The recording is searched as
+        though each sound had been asked for every step seconds."""
+        places = []
+        for name in (os.path.splitext(file)[0] for file in SOUND_FILES):
+            grid = [(start + i * step, name, 1000 * step) for i in range(int((end - start) / step) + 1)]
+            for (t, _, _), match in zip(grid, self.find(grid)):
+                if match is not None and match[0] == name and match[2] >= HEARD_SCORE:
+                    at = t + match[1] / 1000
+                    if not any(abs(at - other) < SAME_PLACE_S for other, _ in places):
+                        places.append((at, name))
+        return sorted(places)
 
 
 class Probe:

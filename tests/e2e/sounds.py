@@ -22,16 +22,15 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import ESCAPE_STATUS, wait_for_court
-from sound_servers import SERVERS, Probe, SoundServer, SoundServerUnavailable
+from sound_servers import HEARD_SCORE, SERVERS, Probe, SoundServer, SoundServerUnavailable
 from zarvo_e2e import GAME_PRELOAD, Session, check, wait_until
 
 SKIP_STATUS = 77
 NAMES = ("miss", "tbhit", "rlhit")
-# A sound found with less is not the one asked for (the files themselves,
-# resampled by the server, score over 0.9).
-HEARD_SCORE = 0.8
 # How long after its return a restarted server must hear the game again.
 BACK_WITHIN_S = 2
+# Long enough for the right paddle to reach the top wall.
+PARK_S = 1.5
 # However long a sound server takes to answer.
 ESCAPE_WITHIN_S = 3
 # The sound is searched for this long after it was asked for.
@@ -41,7 +40,9 @@ KEEP = os.environ.get("ZARVO_KEEP", "")
 
 
 def start_play(session, probe, server_env):
-    """The left computer against an idle right paddle: bounces and misses."""
+    """The left computer against an idle right paddle at the top: bounces
+    and misses. (In the middle, it could return the computer's level balls
+    for a minute.)"""
     session.extra_env["SDL_AUDIODRIVER"] = None
     session.game_env.update(server_env)
     session.game_env.update(probe.environment(GAME_PRELOAD))
@@ -49,6 +50,7 @@ def start_play(session, probe, server_env):
     session.answer_start_questions(fullscreen=False, left=True, right=False)
     session.wait_game_window()
     wait_for_court(session)
+    session.hold_key_for("Up", PARK_S)
 
 
 def wait_requests(session, probe, since, count, names=NAMES, timeout=60):
