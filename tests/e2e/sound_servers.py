@@ -73,6 +73,7 @@ class SoundServer:
         self.folder = None
         self.bus = None
         self.processes = []
+        self.recordings = []
         self.output = None
 
     def __enter__(self):
@@ -99,6 +100,8 @@ class SoundServer:
     def __exit__(self, kind, value, trace):
         if kind is not None and self.output is not None:
             print(f"--- {self.kind} said:\n{self.said()}")
+        for recording in self.recordings:
+            recording.end()
         self.kill()
         if self.bus is not None:
             self._end(self.bus)
@@ -184,7 +187,8 @@ class SoundServer:
 
     def record(self, path):
         """Starts recording the sink's monitor into path."""
-        return Recording(path, self._server_environment())
+        self.recordings.append(Recording(path, self._server_environment()))
+        return self.recordings[-1]
 
 
 class Recording:
@@ -198,6 +202,11 @@ class Recording:
                                         stderr=subprocess.PIPE, text=True)
         if self.process.stdout.readline() != "recording\n":
             raise ScenarioFailure(f"the recorder did not start: {self.process.communicate(timeout=10)[1].strip()}")
+
+    def end(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
 
     def stop(self):
         """Ends the recording; returns the time of its first sample."""
