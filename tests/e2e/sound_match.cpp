@@ -20,9 +20,9 @@
 // (to the next sound's start), that are silent in the recording where the
 // file is not.
 //
-// Usage: zarvo_sound_match RECORDING ORIGIN HEARD FILE.wav...
-//   RECORDING  raw 16-bit stereo at 44100 Hz (zarvo_sound_recorder)
-//   ORIGIN     the time of its first sample, as the recorder printed it
+// Usage: zarvo_sound_match RECORDING HEARD FILE.wav...
+//   RECORDING  raw 16-bit stereo at 44100 Hz, with the times of its samples
+//              in RECORDING.timing (zarvo_sound_recorder)
 //   HEARD      the correlation at which a sound counts as heard
 #include <algorithm>
 #include <cmath>
@@ -38,7 +38,7 @@
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kEarliest = -kRate / 50;  // the recorder's origin is a few ms late at most
+constexpr int kEarliest = -kRate / 50;  // the recorder's times are a few ms late at most
 constexpr int kLatest = kRate * 6 / 10;
 // The part of a sound correlated: less than a buffer of SDL's, which reaches
 // the server whole, so that a gap between buffers leaves it alone.
@@ -185,6 +185,43 @@ Match Find(const std::vector<float>& recording, const std::vector<float>& coarse
     return match;
 }
 
+// Where in the recording a time falls, and back, by the recorder's times of
+// its blocks: (samples recorded by then, time of the last of them).
+class Timing {
+public:
+    explicit Timing(const std::string& path) {
+        std::ifstream in(path);
+        long frames = 0;
+        double time = 0;
+        while (in >> frames >> time) {
+            blocks.emplace_back(frames, time);
+        }
+        if (blocks.empty()) {
+            std::cerr << "no times in " << path << "\n";
+            std::exit(1);
+        }
+    }
+    long SampleAt(double time) const {
+        auto block = std::lower_bound(blocks.begin(), blocks.end(), time,
+                                      [](const auto& b, double t) { return b.second < t; });
+        if (block == blocks.end()) {
+            --block;
+        }
+        return block->first - std::lround((block->second - time) * kRate);
+    }
+    double TimeOf(long sample) const {
+        auto block = std::lower_bound(blocks.begin(), blocks.end(), sample,
+                                      [](const auto& b, long s) { return b.first < s; });
+        if (block == blocks.end()) {
+            --block;
+        }
+        return block->second - static_cast<double>(block->first - sample) / kRate;
+    }
+
+private:
+    std::vector<std::pair<long, double>> blocks;
+};
+
 double Energy(const std::vector<float>& samples, std::size_t from, std::size_t count) {
     double sum = 0;
     for (std::size_t i = from; i < from + count; ++i) {
@@ -220,15 +257,15 @@ int GapMs(const std::vector<float>& recording, const Match& match, long end) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::cerr << "usage: " << argv[0] << " RECORDING ORIGIN HEARD FILE.wav...\n";
+    if (argc < 4) {
+        std::cerr << "usage: " << argv[0] << " RECORDING HEARD FILE.wav...\n";
         return 2;
     }
     const std::vector<char> raw = ReadFile(argv[1]);
-    const double origin = std::atof(argv[2]);
-    heardScore = std::atof(argv[3]);
+    const Timing timing(std::string(argv[1]) + ".timing");
+    heardScore = std::atof(argv[2]);
     std::vector<Sound> sounds;
-    for (int i = 4; i < argc; ++i) {
+    for (int i = 3; i < argc; ++i) {
         sounds.push_back(ReadWav(argv[i]));
     }
     std::vector<float> recording(raw.size() / 4);
@@ -237,6 +274,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<float> coarseRecording = Decimated(recording, 0, recording.size());
 
+    std::vector<double> askedAt;
     std::vector<long> asked;
     std::vector<long> played;
     std::vector<const Sound*> askedSounds;
@@ -244,7 +282,8 @@ int main(int argc, char** argv) {
     double time = 0;
     double playedMs = 0;
     while (std::cin >> time >> name >> playedMs) {
-        asked.push_back(std::lround((time - origin) * kRate));
+        askedAt.push_back(time);
+        asked.push_back(timing.SampleAt(time));
         played.push_back(std::lround(playedMs * kRate / 1000));
         const auto sound = std::find_if(sounds.begin(), sounds.end(), [&](const Sound& s) { return s.name == name; });
         if (sound == sounds.end()) {
@@ -275,7 +314,7 @@ int main(int argc, char** argv) {
             end = matches[i + 1].start;
         }
         std::printf("%s %.1f %.3f %d\n", matches[i].sound->name.c_str(),
-                    1000.0 * (matches[i].start - asked[i]) / kRate, matches[i].score,
+                    1000.0 * (timing.TimeOf(matches[i].start) - askedAt[i]), matches[i].score,
                     GapMs(recording, matches[i], end));
     }
     return 0;

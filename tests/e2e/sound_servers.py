@@ -198,6 +198,7 @@ class Recording:
     def __init__(self, path, env):
         self.path = path
         self.origin = None
+        self.dropped_ms = None
         self.process = subprocess.Popen([RECORDER, f"{SINK}.monitor", path], env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True)
         if self.process.stdout.readline() != "recording\n":
@@ -214,8 +215,9 @@ class Recording:
             self.process.send_signal(signal.SIGTERM)
         out, error = self.process.communicate(timeout=10)
         fields = out.split()
-        check(len(fields) >= 2 and fields[0] == "origin", f"the recorder gave no origin: {error.strip()}")
+        check(len(fields) == 4 and fields[0] == "origin", f"the recorder gave no times: {error.strip()}")
         self.origin = float(fields[1])
+        self.dropped_ms = float(fields[3])
         return self.origin
 
     def find(self, requests):
@@ -224,7 +226,7 @@ class Recording:
         (name, latency in ms, score, ms of gaps), named by the file that
         matches best there; None for a sound cut off at once by the next."""
         check(self.origin is not None, "the recording has not been stopped")
-        result = subprocess.run([MATCH, self.path, f"{self.origin:.6f}", str(HEARD_SCORE),
+        result = subprocess.run([MATCH, self.path, str(HEARD_SCORE),
                                  *(os.path.join(SOUNDS, name) for name in SOUND_FILES)],
                                 input="".join(f"{time:.6f} {name} {ms:.1f}\n" for time, name, ms in requests), capture_output=True, text=True,
                                 timeout=120)

@@ -8,8 +8,9 @@ Scenarios: heard (every sound the game asks for reaches the sink, and is
 the one asked for), killed (the server dies during play), restarted (it
 comes back during play), unanswered (a socket in its place that never
 answers), no_server (none at all, and no ALSA device; the server argument
-is "none"). Servers: pipewire, pulseaudio. A server that is
-not installed skips the scenario (status 77).
+is "none"). Servers: pipewire, pulseaudio. A server that is not installed
+skips the scenario (status 77). With ZARVO_KEEP set to a folder, the
+recording and the sounds asked for are left there.
 """
 
 import os
@@ -23,10 +24,10 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import ESCAPE_STATUS, wait_for_court
 from sound_servers import HEARD_SCORE, SERVERS, Probe, SoundServer, SoundServerUnavailable
-from zarvo_e2e import GAME_PRELOAD, Session, check, wait_until
+from zarvo_e2e import GAME_PRELOAD, SOUND_FILES, Session, check, wait_until
 
 SKIP_STATUS = 77
-NAMES = ("miss", "tbhit", "rlhit")
+NAMES = tuple(os.path.splitext(file)[0] for file in SOUND_FILES)
 # How long after its return a restarted server must hear the game again.
 BACK_WITHIN_S = 2
 # Long enough for the right paddle to reach the top wall.
@@ -35,7 +36,6 @@ PARK_S = 1.5
 ESCAPE_WITHIN_S = 3
 # The sound is searched for this long after it was asked for.
 SEARCH_S = 0.6
-# Where the recording and the sounds asked for are left, when set.
 KEEP = os.environ.get("ZARVO_KEEP", "")
 
 
@@ -81,32 +81,28 @@ def end_with_escape(session):
 
 
 def check_heard(recording, requests, probe):
-    """Each sound asked for is found in the recording and is the one asked
-    for; returns what was found of each: (name, latency ms, score, gap ms),
-    None for a sound cut off at once by the next."""
+    """Each sound asked for (as Probe.requests gives them) is found in the
+    recording and is the one asked for, but for those cut off by the next
+    before SDL wrote any of them."""
     found = recording.find(requests)
     if KEEP:
         os.makedirs(KEEP, exist_ok=True)
-        shutil.copy(recording.path, KEEP)
-        shutil.copy(probe.path, KEEP)
+        for path in (recording.path, recording.path + ".timing", probe.path):
+            shutil.copy(path, KEEP)
         with open(os.path.join(KEEP, "requests.txt"), "w") as kept:
-            kept.write(f"origin {recording.origin:.6f}\n" + "".join(f"{t:.6f} {name} {ms:.1f}\n" for t, name, ms in requests))
+            kept.write("".join(f"{t:.6f} {name} {ms:.1f}\n" for t, name, ms in requests))
     wrong = []
-    for (t, asked, _), match in zip(requests, found):
-        if match is not None and (match[0] != asked or match[2] < HEARD_SCORE):
-            wrong.append(f"{asked} at {t:.3f} s: best match {match[0]} at {match[1]:.0f} ms, score {match[2]:.2f}")
     for (t, asked, _), match in zip(requests, found):
         print(f"  {t:.3f} {asked}: " + ("cut off before it could be heard" if match is None else
                                        "found {} at {:.1f} ms, score {:.3f}, gaps {} ms".format(*match)))
+        if match is not None and (match[0] != asked or match[2] < HEARD_SCORE):
+            wrong.append(f"{asked} at {t:.3f} s: best match {match[0]} at {match[1]:.0f} ms, score {match[2]:.2f}")
     judged = [match for match in found if match is not None]
     print(f"{len(judged)} sounds judged, {len(found) - len(judged)} cut off by the next before they could be heard")
     check(judged, "every sound was cut off before it could be heard")
     check(not wrong, f"{len(wrong)} of {len(judged)} sounds asked for were not heard:\n  " + "\n  ".join(wrong))
-    latencies = sorted(match[1] for match in judged)
-    if latencies:
-        print(f"latency from request to sink: median {statistics.median(latencies):.1f} ms, "
-              f"worst {latencies[-1]:.1f} ms; sounds with gaps: {sum(1 for m in judged if m[3])}")
-    return found
+    print(f"latency from request to sink: median {statistics.median(m[1] for m in judged):.1f} ms, "
+          f"worst {max(m[1] for m in judged):.1f} ms; sounds with gaps: {sum(1 for m in judged if m[3])}")
 
 
 # ---- scenarios -------------------------------------------------------------------------
