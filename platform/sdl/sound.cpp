@@ -132,7 +132,8 @@ int RunLoader(void*) {
         if (loaderStopping) {
             return 0;
         }
-        if (device.id != 0 && (removalNoticed.exchange(false) || sdlbackend::SoundDeviceStopped(device))) {
+        const bool removed = removalNoticed.exchange(false);
+        if (device.id != 0 && (removed || sdlbackend::SoundDeviceStopped(device))) {
             DropLostDevice(lock);
             continue;
         }

@@ -25,11 +25,28 @@
 static int log_fd = -2;
 
 /* The first bytes of the sound queued last, to know its start in a write: a
- * sound cleared and queued anew starts a buffer of SDL's. */
+ * sound cleared and queued anew starts a buffer of SDL's, whose first write
+ * may be cut short to what the server asked for. */
 #define START_BYTES 512
+#define LEAST_START_BYTES 64
 static pthread_mutex_t last_queued_guard = PTHREAD_MUTEX_INITIALIZER;
 static unsigned char last_queued[START_BYTES];
 static int last_queued_known = 0;
+
+/* Whether data begins with the sound queued last; silence would match any
+ * silent buffer, so it never does. */
+static int starts_last_queued(const void* data, size_t bytes) {
+    const size_t compared = bytes < START_BYTES ? bytes : START_BYTES;
+    if (!last_queued_known || compared < LEAST_START_BYTES || memcmp(data, last_queued, compared) != 0) {
+        return 0;
+    }
+    for (size_t i = 0; i < compared; ++i) {
+        if (last_queued[i] != 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
 
 static int64_t now_ns(void) {
     struct timespec now;
@@ -94,12 +111,9 @@ int SDL_QueueAudio(SDL_AudioDeviceID device, const void* data, Uint32 bytes) {
     PASS_ON("SDL_QueueAudio", NULL);
     note("queue %lld %u\n", (long long)now_ns(), bytes);
     pthread_mutex_lock(&last_queued_guard);
-    last_queued_known = 0;
-    if (bytes >= START_BYTES) {
+    last_queued_known = bytes >= START_BYTES;
+    if (last_queued_known) {
         memcpy(last_queued, data, START_BYTES);
-        for (int i = 0; i < START_BYTES; ++i) {
-            last_queued_known |= last_queued[i] != 0;  /* silence would match any silent buffer */
-        }
     }
     pthread_mutex_unlock(&last_queued_guard);
     return real(device, data, bytes);
@@ -113,7 +127,7 @@ int pa_stream_write(void* stream, const void* data, size_t bytes, void (*free_da
     const long long now = (long long)now_ns();
     note("write %lld %zu\n", now, bytes);
     pthread_mutex_lock(&last_queued_guard);
-    if (last_queued_known && bytes >= START_BYTES && memcmp(data, last_queued, START_BYTES) == 0) {
+    if (starts_last_queued(data, bytes)) {
         last_queued_known = 0;
         note("start %lld\n", now);
     }

@@ -166,6 +166,7 @@ def restarted(kind):
         check_heard(recording, [request for request in probe.requests() if request[0] > since], probe)
         check(reopened and reopened[0] - back <= BACK_WITHIN_S,
               f"the game did not open a sound device again within {BACK_WITHIN_S} s of the server's return")
+        check(len(reopened) == 1, f"the game opened {len(reopened)} devices after the server's return, not one")
 
 
 def unanswered(kind):
