@@ -2,19 +2,20 @@
 // and names them, by normalised cross-correlation with the game's sound
 // files. Standard input gives the sounds asked for, in order, one a line:
 // the time of the request (CLOCK_MONOTONIC, seconds), the file's name without
-// ".wav", and how many milliseconds of it can have been played before the
-// next sound cut it off. For each, one line comes out:
+// ".wav", how many milliseconds of it can have been played before the next
+// sound cut it off, and the time by which it must have started to be heard.
+// For each, one line comes out:
 //
 //   NAME LATENCY_MS SCORE GAP_MS   where the sound asked for is first heard
 //                                  (a correlation of at least HEARD, 1 being
-//                                  the file itself), between the request and
-//                                  600 ms after it, and not after the next
-//                                  request: the sound that correlates best
-//                                  there, its delay and correlation, and the
-//                                  silence inside it; where it is nowhere
-//                                  heard, the same of its best place
-//   short                          under 10 ms of it can have been played:
-//                                  too little to judge
+//                                  the file itself), from the request to the
+//                                  time given: the sound that correlates
+//                                  best there, its delay after the request
+//                                  and correlation, and the silence inside
+//                                  it; where it is nowhere heard, the same
+//                                  of its best place
+//   short                          under 10 ms of it can have been played,
+//                                  or the recording ends too soon: not judged
 //
 // GAP_MS counts 5 ms stretches, inside the sound as far as it can have played
 // (to the next sound's start), that are silent in the recording where the
@@ -39,7 +40,6 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr int kEarliest = -kRate / 50;  // the recorder's times are a few ms late at most
-constexpr int kLatest = kRate * 6 / 10;
 // The part of a sound correlated: less than a buffer of SDL's, which reaches
 // the server whole, so that a gap between buffers leaves it alone.
 constexpr int kLongest = kRate / 50;
@@ -276,14 +276,17 @@ int main(int argc, char** argv) {
 
     std::vector<double> askedAt;
     std::vector<long> asked;
+    std::vector<long> latest;
     std::vector<long> played;
     std::vector<const Sound*> askedSounds;
     std::string name;
     double time = 0;
     double playedMs = 0;
-    while (std::cin >> time >> name >> playedMs) {
+    double latestTime = 0;
+    while (std::cin >> time >> name >> playedMs >> latestTime) {
         askedAt.push_back(time);
         asked.push_back(timing.SampleAt(time));
+        latest.push_back(timing.SampleAt(latestTime));
         played.push_back(std::lround(playedMs * kRate / 1000));
         const auto sound = std::find_if(sounds.begin(), sounds.end(), [&](const Sound& s) { return s.name == name; });
         if (sound == sounds.end()) {
@@ -294,13 +297,11 @@ int main(int argc, char** argv) {
     }
     std::vector<Match> matches(asked.size());
     for (std::size_t i = 0; i < asked.size(); ++i) {
-        // Not heard before it was asked for, and not after the next request
-        // and its own way to the sink.
-        const long latest = i + 1 == asked.size() ? asked[i] + kLatest
-                                                  : std::min(asked[i] + kLatest, asked[i + 1] - kEarliest);
-        if (played[i] >= kShortest) {
-            matches[i] = Find(recording, coarseRecording, sounds, *askedSounds[i], asked[i] + kEarliest, latest,
-                              std::min<long>(played[i], kLongest));
+        const long length = std::min<long>(played[i], kLongest);
+        // Too little played, or more than was recorded: not judged.
+        if (played[i] >= kShortest && latest[i] + length <= static_cast<long>(recording.size())) {
+            matches[i] = Find(recording, coarseRecording, sounds, *askedSounds[i], asked[i] + kEarliest, latest[i],
+                              length);
         }
     }
     for (std::size_t i = 0; i < asked.size(); ++i) {

@@ -33,8 +33,10 @@ START_S = 20
 FILE_RATE = 44100
 FILE_HEADER_BYTES = 44
 # SDL writes to the server every few tens of milliseconds while its device
-# lives, however loaded the machine.
-WRITING_S = 0.5
+# lives; a loaded machine has held it up for over half a second.
+WRITING_S = 2
+# A sound must reach the sink within this time of SDL writing its start.
+SEARCH_S = 0.6
 # A sound found with less is not the one asked for (the files themselves,
 # resampled by the server, score over 0.9).
 HEARD_SCORE = 0.8
@@ -221,14 +223,14 @@ class Recording:
         return self.origin
 
     def find(self, requests):
-        """For each sound asked for, (time, name, ms that can have been
-        played, as Probe.requests gives them): where it is first heard,
+        """For each sound asked for, as Probe.requests gives them: where it
+        is first heard,
         (name, latency in ms, score, ms of gaps), named by the file that
         matches best there; None for a sound cut off at once by the next."""
         check(self.origin is not None, "the recording has not been stopped")
         result = subprocess.run([MATCH, self.path, str(HEARD_SCORE),
                                  *(os.path.join(SOUNDS, name) for name in SOUND_FILES)],
-                                input="".join(f"{time:.6f} {name} {ms:.1f}\n" for time, name, ms in requests), capture_output=True, text=True,
+                                input="".join(f"{time:.6f} {name} {ms:.1f} {latest:.6f}\n" for time, name, ms, latest in requests), capture_output=True, text=True,
                                 timeout=120)
         check(result.returncode == 0, f"zarvo_sound_match failed: {result.stderr.strip()}")
         found = []
@@ -245,8 +247,9 @@ class Recording:
         though each sound had been asked for every step seconds."""
         places = []
         for name in (os.path.splitext(file)[0] for file in SOUND_FILES):
-            grid = [(start + i * step, name, 1000 * step) for i in range(int((end - start) / step) + 1)]
-            for (t, _, _), match in zip(grid, self.find(grid)):
+            grid = [(start + i * step, name, 1000 * step, start + (i + 1) * step)
+                    for i in range(int((end - start) / step))]
+            for (t, _, _, _), match in zip(grid, self.find(grid)):
                 if match is not None and match[0] == name and match[2] >= HEARD_SCORE:
                     at = t + match[1] / 1000
                     if not any(abs(at - other) < SAME_PLACE_S for other, _ in places):
@@ -277,10 +280,11 @@ class Probe:
                 for t, device, rate, channels, sample_format in self._lines("open")]
 
     def requests(self):
-        """(time, name, ms) of each sound the game asked for: named by its
-        length in the device's format, with the milliseconds of it that can
-        have been played: what SDL wrote of it to the server before the next
-        request cut it off (nothing if its start was never written)."""
+        """(time, name, ms, latest) of each sound the game asked for: named by
+        its length in the device's format, with the milliseconds of it that
+        can have been played (what SDL wrote of it to the server before the
+        next request cut it off: nothing if its start was never written) and
+        the time by which it must have started to reach the sink."""
         opens = [entry for entry in self.opens() if entry[1] != 0]
         queued = [(int(t) / 1e9, int(size)) for t, size in self._lines("queue")]
         writes = self.writes()
@@ -292,19 +296,20 @@ class Probe:
             rate, channels, sample_format = device[-1][2:]
             frame_bytes = channels * (sample_format & 0xFF) // 8
             ms = 1000 * size / frame_bytes / rate
-            if i + 1 < len(queued):
-                cut = queued[i + 1][0]
-                started = [w for w in starts if t < w < cut]
-                # Where SDL writes nothing for a while, its device is gone:
-                # what it never wrote was lost, not cut off.
-                if not any(t < w < cut + WRITING_S for w, _ in writes):
-                    ms = min(ms, 1000 * (cut - t))
-                elif not started:
-                    ms = 0
-                else:
-                    handed = sum(written for w, written in writes if started[0] <= w < cut)
-                    ms = min(ms, 1000 * handed / frame_bytes / rate)
-            named.append((t, sound_named(size, rate, frame_bytes), ms))
+            cut = queued[i + 1][0] if i + 1 < len(queued) else float("inf")
+            started = [w for w in starts if t < w < cut]
+            latest = (started[0] if started else t) + SEARCH_S
+            # Where SDL writes nothing for long, its device is gone: what it
+            # never wrote was lost, not cut off.
+            if started:
+                handed = sum(written for w, written in writes if started[0] <= w < cut)
+                ms = min(ms, 1000 * handed / frame_bytes / rate)
+            elif any(t < w < min(cut, t + SEARCH_S) + WRITING_S for w, _ in writes):
+                ms = 0
+            else:
+                ms = min(ms, 1000 * (cut - t))
+                latest = min(latest, cut)
+            named.append((t, sound_named(size, rate, frame_bytes), ms, latest))
         return named
 
     def writes(self):

@@ -10,7 +10,7 @@ comes back during play), unanswered (a socket in its place that never
 answers), no_server (none at all, and no ALSA device; the server argument
 is "none"). Servers: pipewire, pulseaudio. A server that is not installed
 skips the scenario (status 77). With ZARVO_KEEP set to a folder, the
-recording and the sounds asked for are left there.
+recording and the sounds asked for are left in a folder of the game's in it.
 """
 
 import os
@@ -23,7 +23,7 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import ESCAPE_STATUS, wait_for_court
-from sound_servers import HEARD_SCORE, SERVERS, Probe, SoundServer, SoundServerUnavailable
+from sound_servers import HEARD_SCORE, SEARCH_S, SERVERS, Probe, SoundServer, SoundServerUnavailable
 from zarvo_e2e import GAME_PRELOAD, SOUND_FILES, Session, check, wait_until
 
 SKIP_STATUS = 77
@@ -34,8 +34,6 @@ BACK_WITHIN_S = 2
 PARK_S = 1.5
 # However long a sound server takes to answer.
 ESCAPE_WITHIN_S = 3
-# The sound is searched for this long after it was asked for.
-SEARCH_S = 0.6
 KEEP = os.environ.get("ZARVO_KEEP", "")
 
 
@@ -58,11 +56,11 @@ def wait_requests(session, probe, since, count, names=NAMES, timeout=60):
     among them each of names."""
     def enough():
         check(session.running(), "the game ended during play")
-        asked = [name for t, name, _ in probe.requests() if t > since]
+        asked = [request[1] for request in probe.requests() if request[0] > since]
         return len(asked) >= count and set(names) <= set(asked)
     check(wait_until(enough, timeout, interval=0.2),
           f"the game did not ask for {count} sounds, {', '.join(names)} among them, within {timeout} s: "
-          f"{[name for t, name, _ in probe.requests() if t > since]}")
+          f"{[request[1] for request in probe.requests() if request[0] > since]}")
 
 
 def wait_playing_on(session, seconds=2):
@@ -86,13 +84,14 @@ def check_heard(recording, requests, probe):
     before SDL wrote any of them."""
     found = recording.find(requests)
     if KEEP:
-        os.makedirs(KEEP, exist_ok=True)
+        keep = os.path.join(KEEP, os.path.basename(os.path.dirname(recording.path)))
+        os.makedirs(keep, exist_ok=True)
         for path in (recording.path, recording.path + ".timing", probe.path):
-            shutil.copy(path, KEEP)
-        with open(os.path.join(KEEP, "requests.txt"), "w") as kept:
-            kept.write("".join(f"{t:.6f} {name} {ms:.1f}\n" for t, name, ms in requests))
+            shutil.copy(path, keep)
+        with open(os.path.join(keep, "requests.txt"), "w") as kept:
+            kept.write("".join(" ".join(map(str, request)) + "\n" for request in requests))
     wrong = []
-    for (t, asked, _), match in zip(requests, found):
+    for (t, asked, *_), match in zip(requests, found):
         print(f"  {t:.3f} {asked}: " + ("cut off before it could be heard" if match is None else
                                        "found {} at {:.1f} ms, score {:.3f}, gaps {} ms".format(*match)))
         if match is not None and (match[0] != asked or match[2] < HEARD_SCORE):
