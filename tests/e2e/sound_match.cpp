@@ -14,7 +14,7 @@
 //                                  and correlation, and the silence inside
 //                                  it; where it is nowhere heard, the same
 //                                  of its best place
-//   short                          under 10 ms of it can have been played,
+//   short                          under 5 ms of it can have been played,
 //                                  or the recording ends too soon: not judged
 //
 // GAP_MS counts 5 ms stretches, inside the sound as far as it can have played
@@ -40,10 +40,11 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr int kEarliest = -kRate / 50;  // the recorder's times are a few ms late at most
-// The part of a sound correlated: less than a buffer of SDL's, which reaches
-// the server whole, so that a gap between buffers leaves it alone.
-constexpr int kLongest = kRate / 50;
-constexpr int kShortest = kRate / 100;
+// The part of a sound correlated: less than a buffer of SDL's (512 samples),
+// which mostly reaches the server whole, so that a gap between buffers
+// seldom falls inside it.
+constexpr int kLongest = kRate / 100;
+constexpr int kShortest = kRate / 200;
 constexpr int kStep = 4;  // the coarse search's decimation
 constexpr int kWindow = kRate / 200;
 // A sound correlating this well is heard (given on the command line).
