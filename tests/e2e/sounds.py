@@ -58,8 +58,9 @@ def wait_requests(session, probe, since, count, names=NAMES, timeout=60):
         check(session.running(), "the game ended during play")
         asked = [request[1] for request in probe.requests() if request[0] > since]
         return len(asked) >= count and set(names) <= set(asked)
+    among = f", {', '.join(names)} among them," if names else ""
     check(wait_until(enough, timeout, interval=0.2),
-          f"the game did not ask for {count} sounds, {', '.join(names)} among them, within {timeout} s: "
+          f"the game did not ask for {count} sounds{among} within {timeout} s: "
           f"{[request[1] for request in probe.requests() if request[0] > since]}")
 
 
