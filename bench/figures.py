@@ -14,7 +14,13 @@ through bench/figures.sh, which builds what it needs first:
   5. the running game's peak resident memory (VmHWM);
   6. the price of the hardening flags (cmake/ZarvoHardening.cmake): the
      game's court frames per second and the world step, each against the
-     same built without them (the preset unhardened), taken in turn.
+     same built without them (the preset unhardened), the order of the two
+     turned round from one round to the next (ABBA), so that whatever the
+     machine does over the run falls on both alike; each ratio comes with
+     its spread over the rounds;
+  7. sound on PipeWire and on PulseAudio (bench/sound_figures.py): latency
+     from the request to the sink, and sounds with gaps, in a minute of play
+     (left out with --no-sound; --sound-only measures these alone).
 
 It only reports: no figure makes it fail. It fails only when something
 could not be measured.
@@ -31,6 +37,7 @@ import time
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(REPOSITORY, "tests", "e2e"))
+sys.path.insert(0, os.path.join(REPOSITORY, "bench"))
 
 # The court's seconds measured in each run, after the five of the splash and
 # one more to settle.
@@ -38,6 +45,7 @@ COURT_SECONDS = 8
 SKIPPED_SECONDS = 6
 FLOOR_SECONDS = 8
 PROBE_RUNS = 5
+WORLD_STEP_ROUNDS = 2
 # The screen: a windowed 1152x864 client area fits with Wine's frame.
 SCREEN = "1280x1024x24"
 
@@ -51,16 +59,22 @@ def arguments():
                         help="the build without the hardening flags")
     parser.add_argument("--no-wine", action="store_true", help="leave out the Windows program under Wine")
     parser.add_argument("--rounds", type=int, default=2, help="games of each kind")
+    parser.add_argument("--no-sound", action="store_true", help="leave out the sound figures")
+    parser.add_argument("--sound-only", action="store_true", help="only the sound figures")
     return parser.parse_args()
 
 
 ARGS = arguments()
 os.environ["ZARVO"] = os.path.join(ARGS.build, "zarvo")
 os.environ["ZARVO_SOUNDS"] = os.path.join(REPOSITORY, "resources")
+for variable, tool in (("ZARVO_SOUND_PROBE_LIBRARY", "libzarvo_sound_probe.so"),
+                       ("ZARVO_SOUND_RECORDER", "zarvo_sound_recorder"), ("ZARVO_SOUND_MATCH", "zarvo_sound_match")):
+    os.environ[variable] = os.path.join(ARGS.build, "tests", "e2e", tool)
 
 import zarvo_e2e  # noqa: E402  (needs the variables above)
 from zarvo_e2e import Session, WineSession, check, wait_until  # noqa: E402
 from stress import answer_both_computers  # noqa: E402
+import sound_figures  # noqa: E402
 
 FLOOR = os.path.join(ARGS.build, "bench", "zarvo_swap_floor")
 PROBE = os.path.join(ARGS.build, "bench", "zarvo_first_frame_probe")
@@ -168,21 +182,34 @@ def world_step(program=WORLD_STEP):
 # ---- all of it -------------------------------------------------------------------------------
 
 
-def main():
-    started = time.monotonic()
-    say(f"load average at the start (1, 5, 15 min): {load()}  on {os.cpu_count()} cores")
+def in_turn(round_number, hardened, unhardened):
+    """Both measurements of a pair, the hardened first in odd rounds and the
+    unhardened first in even ones; returns (hardened, unhardened)."""
+    if round_number % 2:
+        first = hardened()
+        return first, unhardened()
+    second = unhardened()
+    return hardened(), second
 
+
+def spread(ratios):
+    return f"{min(ratios):.3f} to {max(ratios):.3f} over {len(ratios)} rounds"
+
+
+def performance():
     games, unhardened_games, floors, wines, peaks = [], [], [], [], []
     renderer = None
     with Session("figures", screen=SCREEN, time_limit=300) as session:
         for round_number in range(1, ARGS.rounds + 1):
-            rates, peak = linux_game(session, os.environ["ZARVO"])
+            (rates, peak), (unhardened_rates, _) = in_turn(
+                round_number, lambda: linux_game(session, os.environ["ZARVO"]),
+                lambda: linux_game(session, UNHARDENED_GAME))
             games.append(statistics.mean(rates))
             peaks.append(peak)
-            say(f"round {round_number}: Linux game, court frames per second {rates}, mean {games[-1]:.0f}")
-            rates, _ = linux_game(session, UNHARDENED_GAME)
-            unhardened_games.append(statistics.mean(rates))
-            say(f"round {round_number}: the same unhardened, court frames per second {rates}, "
+            unhardened_games.append(statistics.mean(unhardened_rates))
+            order = "hardened first" if round_number % 2 else "unhardened first"
+            say(f"round {round_number} ({order}): Linux game, court frames per second {rates}, mean {games[-1]:.0f}")
+            say(f"round {round_number}: the same unhardened, court frames per second {unhardened_rates}, "
                 f"mean {unhardened_games[-1]:.0f}")
             rate, renderer = floor(session)
             floors.append(rate)
@@ -201,10 +228,11 @@ def main():
             f"after the last answer ({values['reads']:.0f} screen reads)")
 
     steps, unhardened_steps = [], []
-    for _ in range(2):
-        step_ns, allocations = world_step()
+    for round_number in range(1, WORLD_STEP_ROUNDS + 1):
+        (step_ns, allocations), (unhardened_step_ns, _) = in_turn(
+            round_number, world_step, lambda: world_step(UNHARDENED_WORLD_STEP))
         steps.append(step_ns)
-        unhardened_steps.append(world_step(UNHARDENED_WORLD_STEP)[0])
+        unhardened_steps.append(unhardened_step_ns)
     step_ns = statistics.mean(steps)
 
     game, floor_rate = statistics.mean(games), statistics.mean(floors)
@@ -218,13 +246,31 @@ def main():
     earliest = statistics.median(p["after_ms"] for p in probes)
     say(f"last answer to first frame: median {latest:.0f} ms (seen between {earliest:.0f} and {latest:.0f} ms; "
         f"{PROBE_RUNS} runs)")
-    say(f"world step: {step_ns:.1f} ns per frame (median of 5, mean of 2 runs), {allocations:g} allocations per frame")
+    say(f"world step: {step_ns:.1f} ns per frame (median of 5, mean of {WORLD_STEP_ROUNDS} runs), "
+        f"{allocations:g} allocations per frame")
     unhardened_game, unhardened_step = statistics.mean(unhardened_games), statistics.mean(unhardened_steps)
     say(f"hardening, frame rate: {game:.0f} fps hardened, {unhardened_game:.0f} fps without, "
-        f"ratio {game / unhardened_game:.3f}")
+        f"ratio {game / unhardened_game:.3f} (each round's: "
+        f"{spread([a / b for a, b in zip(games, unhardened_games)])}, in turn)")
     say(f"hardening, world step: {step_ns:.1f} ns hardened, {unhardened_step:.1f} ns without, "
-        f"speed ratio {unhardened_step / step_ns:.3f}")
+        f"speed ratio {unhardened_step / step_ns:.3f} (each round's: "
+        f"{spread([b / a for a, b in zip(steps, unhardened_steps)])}, in turn)")
     say(f"peak resident memory of the game: {max(peaks) / 1024:.1f} MB (VmHWM)")
+
+
+def sound():
+    say("")
+    for kind in ("pipewire", "pulseaudio"):
+        sound_figures.report(kind, sound_figures.measure(kind, SCREEN), say)
+
+
+def main():
+    started = time.monotonic()
+    say(f"load average at the start (1, 5, 15 min): {load()}  on {os.cpu_count()} cores")
+    if not ARGS.sound_only:
+        performance()
+    if not ARGS.no_sound:
+        sound()
     say(f"load average at the end (1, 5, 15 min): {load()}; {time.monotonic() - started:.0f} s in all")
 
 

@@ -56,6 +56,14 @@ test_packages=(
   # The other Debian releases the suite tries the game on, and the clones
   # its tests make.
   debootstrap git
+  # The sound servers players run, which the sound tests start headless:
+  # PipeWire as GNOME and KDE run it, and PulseAudio, with pactl and a D-Bus
+  # daemon; the tests record the sink with libpulse-simple. The two servers
+  # co-install. pulseaudio adds /etc/alsa/conf.d/99-pulse.conf, which sends
+  # ALSA's default device to PulseAudio; the tests that want no sound device
+  # name SDL's driver themselves.
+  pipewire pipewire-bin wireplumber pipewire-pulse libspa-0.2-modules pulseaudio pulseaudio-utils dbus-daemon
+  libpulse-dev
 )
 
 # Packages a release may lack; the tests that need them skip without them.

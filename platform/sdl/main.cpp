@@ -12,7 +12,10 @@ int main() {
     sdlbackend::OpenSoundDevice();
     const int status = GameMain();
     sdlbackend::StopAllTimers();
-    sdlbackend::CloseSoundDevice();
-    SDL_Quit();
+    if (sdlbackend::CloseSoundDevice()) {
+        SDL_Quit();
+    } else {
+        SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_AUDIO);
+    }
     return status;
 }

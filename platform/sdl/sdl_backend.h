@@ -32,9 +32,12 @@ std::string BoxFailureReason(const char* sdlError);
 void StopAllTimers();
 
 // Opens the sound device and starts the thread that loads sound files,
-// once: later calls do nothing. Without a device every sound is silent.
+// once: later calls do nothing. Without a device every sound is silent; a
+// device lost later is replaced as soon as another opens.
 void OpenSoundDevice();
-void CloseSoundDevice();
+// False when a new device was being opened: that is left to finish on its
+// own, and SDL's audio must then be left alone to the end of the program.
+bool CloseSoundDevice();
 // Bytes of sound still waiting to be played; 0 without a device.
 std::uint32_t QueuedSoundBytes();
 // Bytes that a sound file came to in the device's format, once loaded (it

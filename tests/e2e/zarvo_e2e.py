@@ -422,7 +422,8 @@ class Session:
         env.update({"DISPLAY": self.display, "SDL_VIDEODRIVER": "x11", "SDL_AUDIODRIVER": "dummy"})
         env.update(self.desktop_env)
         env.update(self.extra_env)
-        return env
+        # A variable given as None is left out.
+        return {name: value for name, value in env.items() if value is not None}
 
     def start_game(self):
         game = GAME

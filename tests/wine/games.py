@@ -12,13 +12,19 @@ import os
 import re
 import struct
 import sys
+import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "e2e"))
 from zarvo_e2e import (TITLE_BLUE, TOP_BAR_BLUE, WALL_BLUE, WHITE, WineSession, check,  # noqa: E402
                        run_scenario, wait_until)
+from sound_servers import SoundServer, SoundServerUnavailable  # noqa: E402
+from sounds import NAMES, PARK_S  # noqa: E402
 
 ESCAPE_STATUS = 27  # the last message taken is a key message of Escape, whose word parameter is 27
+SKIP_STATUS = 77
+# Seconds of a sound game, the splash's five among them: every sound comes up.
+PLAYED_S = 25
 
 
 def log_rates(session):
@@ -79,10 +85,10 @@ def end_with_escape(session, window=None):
     check(status == ESCAPE_STATUS, f"exit status after Escape is {status}, not {ESCAPE_STATUS}")
 
 
-def start_windowed_game(session, prepare=None):
+def start_windowed_game(session, prepare=None, env=None):
     """A windowed game, the computer on the left, a person on the right;
     returns the window and its client area."""
-    session.start_game(prepare)
+    session.start_game(prepare, env=env)
     session.start_questions(fullscreen=False, left=True, right=False)
     window = session.wait_caption("Zarvo")
     client = session.client_geometry(window)
@@ -361,6 +367,41 @@ def minimise_restore():
         end_with_escape(session)
 
 
+def sounds_heard(kind):
+    """A game on a real sound server (sound_servers.py), through Wine's
+    PulseAudio driver, which the other games leave out: the sink's recording
+    holds each of the three sounds, from the start of play to a point and
+    past it."""
+    try:
+        server = SoundServer(kind)
+    except SoundServerUnavailable as reason:
+        print(f"SKIP: {kind} cannot start on this machine: {reason}")
+        sys.exit(SKIP_STATUS)
+    with server, WineSession(f"sounds-{kind}", more_overrides=";winepulse.drv=b") as session:
+        recording = server.record(os.path.join(session.work, "recording.raw"))
+        started = time.monotonic()
+        window, client = start_windowed_game(session, env=server.environment())
+        check(wait_until(lambda: court_shown(session, client), 20), "no court within 20 s")
+        # The right paddle at the top, out of the way of the computer's level balls.
+        session.hold_key_for("Up", PARK_S)
+        play_until_a_point(session, client)
+        session.wait_log_lines(PLAYED_S, PLAYED_S + 10, f"vorn.txt did not reach {PLAYED_S} lines")
+        recording.stop()
+        end_with_escape(session)
+        places = recording.occurrences(started, time.monotonic())
+        print(f"{len(places)} sounds heard:", " ".join(f"{name}@{at - started:.2f}" for at, name in places))
+        missing = set(NAMES) - {name for _, name in places}
+        check(not missing, f"never heard: {' '.join(sorted(missing))}")
+
+
+def sounds_on_pipewire():
+    sounds_heard("pipewire")
+
+
+def sounds_on_pulseaudio():
+    sounds_heard("pulseaudio")
+
+
 if __name__ == "__main__":
     run_scenario((play_windowed, play_fullscreen, fullscreen_fallback, sound_files, log_directory,
-                  minimise_restore), sys.argv)
+                  minimise_restore, sounds_on_pipewire, sounds_on_pulseaudio), sys.argv)

@@ -172,6 +172,17 @@ protected:
     }
 
     static void Write(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
+    // A WAV file of sampleBytes of silent 16-bit mono samples at 44100 Hz.
+    static void WriteSilence(const char* name, std::uint32_t sampleBytes) {
+        std::string wav("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44);
+        const auto putSize = [&](std::size_t at, std::uint32_t size) {
+            for (int i = 0; i < 4; ++i) wav[at + i] = static_cast<char>(size >> (8 * i));
+        };
+        putSize(4, 36 + sampleBytes);
+        putSize(40, sampleBytes);
+        wav.resize(wav.size() + sampleBytes);
+        Write(name, wav);
+    }
 
     fs::path folder;
     fs::path previous;
@@ -196,16 +207,7 @@ TEST_F(SdlSound, ANewSoundCutsOffTheOnePlaying) {
 }
 
 TEST_F(SdlSound, AFileIsReadOffTheCallerAndPlaysOnceReady) {
-    // Close to the size limit: 16-bit mono samples, all silent.
-    const std::uint32_t sampleBytes = 9'500'000;
-    std::string large("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44);
-    const auto putSize = [&](std::size_t at, std::uint32_t size) {
-        for (int i = 0; i < 4; ++i) large[at + i] = static_cast<char>(size >> (8 * i));
-    };
-    putSize(4, 36 + sampleBytes);
-    putSize(40, sampleBytes);
-    large.resize(large.size() + sampleBytes);
-    Write("large.wav", large);
+    WriteSilence("large.wav", 9'500'000);  // close to the size limit
 
     sdlbackend::SoundBytes("miss.wav");
     platform::PlaySoundFile("miss.wav");
@@ -245,6 +247,21 @@ TEST_F(SdlSound, UnplayableFilesAreSilentAndLeaveThePlayingSoundAlone) {
         EXPECT_GT(sdlbackend::QueuedSoundBytes(), 0u);
         EXPECT_LE(sdlbackend::QueuedSoundBytes(), queuedBefore);
     }
+}
+
+TEST_F(SdlSound, ALostDeviceIsClosedAtOnceAndReplaced) {
+    WriteSilence("long.wav", 2 * 44100 * 10);  // ten seconds
+    ASSERT_GT(sdlbackend::SoundBytes("long.wav"), 0u);
+    platform::PlaySoundFile("long.wav");
+    ASSERT_GT(sdlbackend::QueuedSoundBytes(), 0u);
+    SDL_Event removed{};
+    removed.adevice.type = SDL_AUDIODEVICEREMOVED;  // naming no device, as sdl2-compat sends it
+    ASSERT_EQ(SDL_PushEvent(&removed), 1) << SDL_GetError();
+    EXPECT_TRUE(WaitFor([] { return sdlbackend::QueuedSoundBytes() == 0; })) << "the lost device is still playing";
+    EXPECT_TRUE(WaitFor([] {
+        platform::PlaySoundFile("tbhit.wav");
+        return sdlbackend::QueuedSoundBytes() > 0;
+    })) << "no device replaced the lost one";
 }
 
 TEST(SdlSoundDevice, WithoutADeviceEverySoundIsSilent) {

@@ -1,0 +1,109 @@
+"""The sound figures of bench/figures.py: for each sound server, a game of
+a minute as the sound tests play it (tests/e2e/sounds.py: the left computer
+against the right paddle parked at the top), run as a player runs it, the
+sink's monitor recorded, and each sound the game asked for found in the
+recording.
+
+  latency   request (SDL_QueueAudio) to the sink: median, p90 and worst
+  gaps      sounds with silence inside them, and that silence in all
+  SDL       stretches of over 50 ms in which SDL wrote nothing to the server
+  threads   how long each of the game's threads waited to run, in all
+            (the run queue: /proc/PID/task/TID/schedstat)
+
+Needs the environment of the sound tests (figures.py sets it).
+"""
+
+import os
+import statistics
+import time
+
+from sound_servers import SEARCH_S, Probe, SoundServer
+from sounds import end_with_escape, start_play
+import zarvo_e2e
+from zarvo_e2e import Session, check, wait_until
+
+MEASURED_S = 60
+SDL_PAUSE_S = 0.05
+
+
+def thread_waits(pid):
+    """{thread name: (ns run, ns waited to run)} of the process's threads."""
+    waits = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as comm, open(f"/proc/{pid}/task/{tid}/schedstat") as stat:
+                name = f"{comm.read().strip()}/{tid}"
+                run, waited = (int(field) for field in stat.read().split()[:2])
+        except OSError:
+            continue  # ended meanwhile
+        waits[name] = (run, waited)
+    return waits
+
+
+def percentile(values, fraction):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
+
+
+def as_player(folder):
+    """The game as a player runs it, without the right to raise a thread's
+    priority (root has it; a player has it only through rtkit, if at all):
+    SDL's audio thread then runs at the priority of the game's own."""
+    if os.geteuid() != 0:
+        return zarvo_e2e.GAME
+    wrapper = os.path.join(folder, "zarvo-as-player")
+    with open(wrapper, "w") as script:
+        script.write(f"#!/bin/sh\nexec setpriv --bounding-set=-sys_nice --inh-caps=-sys_nice {zarvo_e2e.GAME}\n")
+    os.chmod(wrapper, 0o755)
+    return wrapper
+
+
+def measure(kind, screen, seconds=MEASURED_S):
+    """One game of seconds on the server kind; returns the figures as a dict."""
+    with SoundServer(kind) as server, Session(f"figures-sound-{kind}", screen=screen, time_limit=seconds + 120) as session:
+        game = zarvo_e2e.GAME
+        zarvo_e2e.GAME = as_player(server.folder)
+        probe = Probe(session.folder)
+        recording = server.record(os.path.join(session.folder, "recording.raw"))
+        start_play(session, probe, server.environment())
+        pid = session.game_pid()
+        started = time.monotonic()
+        before = thread_waits(pid)
+        check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
+                         interval=0.5), "time stood still")
+        after = thread_waits(pid)
+        time.sleep(SEARCH_S)
+        recording.stop()
+        dropped_ms = recording.dropped_ms
+        end_with_escape(session)
+        zarvo_e2e.GAME = game
+        requests = [request for request in probe.requests() if started <= request[0] <= started + seconds]
+        found = recording.find(requests)
+        writes = [t for t, _ in probe.writes() if started <= t <= started + seconds]
+
+    judged = [match for match in found if match is not None]
+    heard = [match for (_, name, *_), match in zip(requests, found) if match is not None and match[0] == name]
+    latencies = [match[1] for match in heard]
+    check(latencies, f"no sound was heard on {kind}")
+    pauses = [b - a for a, b in zip(writes, writes[1:]) if b - a > SDL_PAUSE_S]
+    waited = {name: ((after[name][0] - before[name][0]) / 1e6, (after[name][1] - before[name][1]) / 1e6)
+              for name in after if name in before}
+    return {
+        "asked": len(requests), "judged": len(judged), "heard": len(heard),
+        "median": statistics.median(latencies), "p90": percentile(latencies, 0.9), "worst": max(latencies),
+        "gapped": sum(1 for match in heard if match[3] > 0), "gap_ms": sum(match[3] for match in heard),
+        "sdl_pauses": len(pauses), "sdl_longest_ms": 1000 * max(pauses, default=0),
+        "threads": waited, "dropped_ms": dropped_ms,
+    }
+
+
+def report(kind, figures, say):
+    say(f"{kind}: {figures['heard']} of {figures['judged']} sounds heard ({figures['asked']} asked for, the rest cut "
+        f"off by the next before SDL wrote them); latency request to sink median {figures['median']:.1f} ms, "
+        f"p90 {figures['p90']:.1f}, worst {figures['worst']:.1f}; sounds with gaps {figures['gapped']} "
+        f"({figures['gap_ms']} ms of silence); SDL wrote nothing for over {1000 * SDL_PAUSE_S:.0f} ms "
+        f"{figures['sdl_pauses']} times (longest {figures['sdl_longest_ms']:.0f} ms); the server dropped "
+        f"{figures['dropped_ms']:.0f} ms of the recording")
+    busiest = sorted(figures["threads"].items(), key=lambda item: -item[1][0])[:6]
+    say("  threads (ms run, ms waiting to run): "
+        + ", ".join(f"{name.split('/')[0]} {run:.0f}/{waited:.0f}" for name, (run, waited) in busiest))

@@ -1,0 +1,230 @@
+#!/usr/bin/env python3
+"""Sound that players hear: the zarvo program on a real sound server, as a
+player runs it (SDL_AUDIODRIVER unset). Run one scenario on one server:
+
+    sounds.py heard pipewire
+
+Scenarios: heard (every sound the game asks for reaches the sink, and is
+the one asked for), killed (the server dies during play), restarted (it
+comes back during play), unanswered (a socket in its place that never
+answers), no_server (none at all, and no ALSA device; the server argument
+is "none"). Servers: pipewire, pulseaudio. A server that is not installed
+skips the scenario (status 77). With ZARVO_KEEP set to a folder, the
+recording and the sounds asked for are left in a folder of the game's in it.
+"""
+
+import os
+import select
+import shutil
+import socket
+import statistics
+import sys
+import time
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
+from scenarios import ESCAPE_STATUS, wait_for_court
+from sound_servers import HEARD_SCORE, SEARCH_S, SERVERS, Probe, SoundServer, SoundServerUnavailable
+from zarvo_e2e import GAME_PRELOAD, SOUND_FILES, Session, check, wait_until
+
+SKIP_STATUS = 77
+NAMES = tuple(os.path.splitext(file)[0] for file in SOUND_FILES)
+# How long after its return a restarted server must hear the game again.
+BACK_WITHIN_S = 2
+# Long enough for the right paddle to reach the top wall.
+PARK_S = 1.5
+# However long a sound server takes to answer.
+ESCAPE_WITHIN_S = 3
+KEEP = os.environ.get("ZARVO_KEEP", "")
+
+
+def start_play(session, probe, server_env):
+    """The left computer against an idle right paddle at the top: bounces
+    and misses. (In the middle, it could return the computer's level balls
+    for a minute.)"""
+    session.extra_env["SDL_AUDIODRIVER"] = None
+    session.game_env.update(server_env)
+    session.game_env.update(probe.environment(GAME_PRELOAD))
+    session.start_game()
+    session.answer_start_questions(fullscreen=False, left=True, right=False)
+    session.wait_game_window()
+    wait_for_court(session)
+    session.hold_key_for("Up", PARK_S)
+
+
+def wait_requests(session, probe, since, count, names=NAMES, timeout=60):
+    """Waits until the game has asked for count sounds after the time since,
+    among them each of names."""
+    def enough():
+        check(session.running(), "the game ended during play")
+        asked = [request[1] for request in probe.requests() if request[0] > since]
+        return len(asked) >= count and set(names) <= set(asked)
+    among = f", {', '.join(names)} among them," if names else ""
+    check(wait_until(enough, timeout, interval=0.2),
+          f"the game did not ask for {count} sounds{among} within {timeout} s: "
+          f"{[request[1] for request in probe.requests() if request[0] > since]}")
+
+
+def wait_playing_on(session, seconds=2):
+    """The game goes on: it logs seconds more seconds, and the court moves."""
+    lines = len(session.log_lines() or [])
+    check(wait_until(lambda: len(session.log_lines() or []) >= lines + seconds, seconds + 8),
+          "the game stopped logging its seconds")
+    before = session.shot()
+    check(session.wait_shot(lambda shot: shot.data != before.data, 2) is not None and session.running(),
+          "nothing moves on the court")
+
+
+def end_with_escape(session):
+    status = session.press_escape_and_wait_exit()
+    check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def check_heard(recording, requests, probe):
+    """Each sound asked for (as Probe.requests gives them) is found in the
+    recording and is the one asked for, but for those cut off by the next
+    before SDL wrote any of them."""
+    found = recording.find(requests)
+    if KEEP:
+        keep = os.path.join(KEEP, os.path.basename(os.path.dirname(recording.path)))
+        os.makedirs(keep, exist_ok=True)
+        for path in (recording.path, recording.path + ".timing", probe.path):
+            shutil.copy(path, keep)
+        with open(os.path.join(keep, "requests.txt"), "w") as kept:
+            kept.write("".join(" ".join(map(str, request)) + "\n" for request in requests))
+    wrong = []
+    for (t, asked, *_), match in zip(requests, found):
+        print(f"  {t:.3f} {asked}: " + ("cut off before it could be heard" if match is None else
+                                       "found {} at {:.1f} ms, score {:.3f}, gaps {} ms".format(*match)))
+        if match is not None and (match[0] != asked or match[2] < HEARD_SCORE):
+            wrong.append(f"{asked} at {t:.3f} s: best match {match[0]} at {match[1]:.0f} ms, score {match[2]:.2f}")
+    judged = [match for match in found if match is not None]
+    print(f"{len(judged)} sounds judged, {len(found) - len(judged)} cut off by the next before they could be heard")
+    check(judged, "every sound was cut off before it could be heard")
+    check(not wrong, f"{len(wrong)} of {len(judged)} sounds asked for were not heard:\n  " + "\n  ".join(wrong))
+    print(f"latency from request to sink: median {statistics.median(m[1] for m in judged):.1f} ms, "
+          f"worst {max(m[1] for m in judged):.1f} ms; sounds with gaps: {sum(1 for m in judged if m[3])}")
+
+
+# ---- scenarios -------------------------------------------------------------------------
+
+
+def heard(kind):
+    """Every sound the game asks for reaches the sink, named right: bounces
+    off walls and paddles, and misses."""
+    with SoundServer(kind) as server, Session(f"sound-heard-{kind}") as session:
+        probe = Probe(session.folder)
+        recording = server.record(os.path.join(session.folder, "recording.raw"))
+        start_play(session, probe, server.environment())
+        wait_requests(session, probe, 0, 12)
+        time.sleep(SEARCH_S)  # the last one's time to reach the sink
+        recording.stop()
+        end_with_escape(session)
+        check_heard(recording, probe.requests(), probe)
+
+
+def killed(kind):
+    """The server dies during play, as in a crash: play goes on in silence,
+    and Escape ends the game as always."""
+    with SoundServer(kind) as server, Session(f"sound-killed-{kind}") as session:
+        probe = Probe(session.folder)
+        start_play(session, probe, server.environment())
+        wait_requests(session, probe, 0, 2, names=())
+        server.kill()
+        wait_playing_on(session, seconds=4)
+        # The lost device is looked for again with the driver that had it,
+        # not through ALSA, which would print its complaints every second.
+        check("ALSA" not in session.game_stderr(), f"ALSA was tried: {session.game_stderr()[-500:]}")
+        end_with_escape(session)
+
+
+def restarted(kind):
+    """The server dies during play and comes back (an update, a restart, a
+    crash): within seconds of its return the game opens a device again, and
+    from then on every sound it asks for is heard."""
+    with SoundServer(kind) as server, Session(f"sound-restarted-{kind}") as session:
+        probe = Probe(session.folder)
+        start_play(session, probe, server.environment())
+        wait_requests(session, probe, 0, 2, names=())
+        server.kill()
+        killed_at = time.monotonic()
+        wait_playing_on(session)
+        server.start()
+        back = time.monotonic()
+        recording = server.record(os.path.join(session.folder, "recording.raw"))
+        check(wait_until(lambda: time.monotonic() > back + BACK_WITHIN_S, BACK_WITHIN_S + 1), "time stood still")
+        wait_requests(session, probe, back + BACK_WITHIN_S, 4, names=())
+        time.sleep(SEARCH_S)  # the last one's time to reach the sink
+        origin = recording.stop()
+        end_with_escape(session)
+
+        reopened = [t for t, device, *_ in probe.opens() if device != 0 and t > killed_at]
+        if reopened:
+            print(f"sound device opened again {reopened[0] - back:.2f} s after the server's return")
+        # Every sound from the device's return on, or from the time it
+        # should have been back.
+        since = max(origin, min(reopened[:1] + [back + BACK_WITHIN_S]))
+        check_heard(recording, [request for request in probe.requests() if request[0] > since], probe)
+        check(reopened and reopened[0] - back <= BACK_WITHIN_S,
+              f"the game did not open a sound device again within {BACK_WITHIN_S} s of the server's return")
+        check(len(reopened) == 1, f"the game opened {len(reopened)} devices after the server's return, not one")
+
+
+def unanswered(kind):
+    """The server dies and its socket is taken by one that never answers, as
+    a server hung while starting: the game's tries to open a device wait on
+    it, off the frame. Play goes on, and Escape ends the game at once."""
+    with SoundServer(kind) as server, Session(f"sound-unanswered-{kind}") as session:
+        probe = Probe(session.folder)
+        start_play(session, probe, server.environment())
+        wait_requests(session, probe, 0, 2, names=())
+        server.kill()
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as silent:
+            path = os.path.join(server.folder, "pulse", "native")
+            os.remove(path)
+            silent.bind(path)
+            silent.listen(8)
+            check(wait_until(lambda: select.select([silent], [], [], 0)[0], 5),
+                  "the game did not try the server's socket again")
+            wait_playing_on(session)
+            asked = time.monotonic()
+            end_with_escape(session)
+            took = time.monotonic() - asked
+            print(f"the game ended {took:.2f} s after Escape")
+            check(took < ESCAPE_WITHIN_S, f"the game took {took:.1f} s to end after Escape")
+
+
+def no_server(kind):
+    """No sound server and no ALSA device: the game opens no device, asks
+    for no sound, and plays on; Escape ends it as always."""
+    del kind
+    if os.path.exists("/proc/asound/cards") and open("/proc/asound/cards").read().strip() not in (
+            "", "--- no soundcards ---"):
+        print("SKIP: this machine has a sound card")
+        sys.exit(SKIP_STATUS)
+    with Session("sound-no-server") as session:
+        probe = Probe(session.folder)
+        runtime = os.path.join(session.folder, "runtime")
+        os.mkdir(runtime, 0o700)
+        with open(os.path.join(runtime, "client.conf"), "w") as conf:
+            conf.write("autospawn = no\n")
+        start_play(session, probe, {"XDG_RUNTIME_DIR": runtime,
+                                    "PULSE_CLIENTCONFIG": os.path.join(runtime, "client.conf")})
+        wait_playing_on(session)
+        opens = probe.opens()
+        check(opens and all(device == 0 for _, device, *_ in opens), f"a sound device was opened: {opens}")
+        check(not probe.requests(), "sounds were queued without a device")
+        end_with_escape(session)
+
+
+if __name__ == "__main__":
+    scenarios = (heard, killed, restarted, unanswered, no_server)
+    table = {function.__name__: function for function in scenarios}
+    kinds = (*SERVERS, "none")
+    if len(sys.argv) != 3 or sys.argv[1] not in table or sys.argv[2] not in kinds:
+        sys.exit(f"usage: {os.path.basename(sys.argv[0])} {'|'.join(table)} {'|'.join(kinds)}")
+    try:
+        table[sys.argv[1]](sys.argv[2])
+    except SoundServerUnavailable as reason:
+        print(f"SKIP: {sys.argv[2]} cannot start on this machine: {reason}")
+        sys.exit(SKIP_STATUS)
+    print(sys.argv[1], "on", sys.argv[2], "passed")
