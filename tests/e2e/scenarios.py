@@ -16,7 +16,8 @@ import tempfile
 import time
 
 from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       court_out_of_sight, run_scenario, score_bars, shows_court, shows_splash, wait_until)
+                       court_out_of_sight, group_processes, run_scenario, score_bars, shows_court, shows_splash,
+                       wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
@@ -378,21 +379,6 @@ def narrow_windows():
                 session.shot().save(os.path.join(os.environ["ZARVO_E2E_SHOTS"], f"narrow-{width}x{height}.png"))
             check(shot is not None,
                   f"at {width}x{height} the court is not all in sight: {court_out_of_sight(session.shot(), box)}")
-
-
-def group_processes(session):
-    """The processes still alive in the game's process group: the time limit,
-    the game, and whatever the game started (a box's own process, zenity)."""
-    alive = []
-    for entry in os.listdir("/proc"):
-        try:
-            with open(f"/proc/{entry}/stat") as stat:
-                fields = stat.read().rsplit(")", 1)[1].split()
-        except (OSError, IndexError):
-            continue
-        if fields[0] != "Z" and int(fields[2]) == session.game.pid:
-            alive.append(int(entry))
-    return alive
 
 
 def check_ends_within(session, seconds, what):
