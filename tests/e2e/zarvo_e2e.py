@@ -778,8 +778,12 @@ class Session:
         """Answers the message box with this title by clicking its button
         number button, counted from the left from 0."""
         box = self.wait_window(title)
-        buttons = self.box_buttons(box)
-        check(button < len(buttons), f'the box "{title}" shows {len(buttons)} buttons')
+        buttons = []
+
+        def drawn():
+            buttons[:] = self.box_buttons(box)
+            return len(buttons) > button
+        check(wait_until(drawn, 5), f'the box "{title}" shows {len(buttons)} buttons')
         x, y = buttons[button]
         self.xdotool("mousemove", "--window", box[0], str(x), str(y), "click", "1")
         check(self.wait_box_gone(box), f'the box "{title}" did not take the click')
