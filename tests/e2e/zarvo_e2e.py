@@ -198,6 +198,7 @@ class MutterKeyboard:
     def __init__(self, bus_address):
         from gi.repository import Gio, GLib
         self.variant = GLib.Variant
+        self.error = GLib.Error
         self.bus = Gio.DBusConnection.new_for_address_sync(
             bus_address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
             | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
@@ -222,7 +223,10 @@ class MutterKeyboard:
             self.call("NotifyKeyboardKeysym", self.variant("(ub)", (keysym, down)))
 
     def close(self):
-        self.bus.close_sync(None)
+        try:
+            self.bus.close_sync(None)
+        except self.error:  # closed already: the compositor has gone
+            pass
 
 
 class Session:
