@@ -17,6 +17,8 @@ import os
 import re
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -173,19 +175,43 @@ class WaylandBox:
         return f"Wayland window {self.title!r} ({self.handle})"
 
 
-def group_processes(session):
-    """The processes still alive in the game's process group: the time limit,
-    the game, and whatever the game started (a box's own process, zenity)."""
-    alive = []
+def x_server_pid(display):
+    """The process serving the X display as its clients reach it, by the
+    kernel's account of the socket's peer (0 for a process this PID namespace
+    does not see). Clients try the display's abstract socket first, which
+    every mount namespace on the machine shares: a release root's private
+    /tmp hides lock files, not abstract sockets."""
+    number = display.lstrip(":").split(".")[0]
+    for address in ("\0/tmp/.X11-unix/X" + number, "/tmp/.X11-unix/X" + number):
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
+            try:
+                connection.connect(address)
+            except OSError:
+                continue
+            credentials = connection.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, struct.calcsize("3i"))
+            return struct.unpack("3i", credentials)[0]
+    return None
+
+
+def processes_in_group(group):
+    """(pid, name) of the living processes in a process group."""
+    found = []
     for entry in os.listdir("/proc"):
         try:
             with open(f"/proc/{entry}/stat") as stat:
-                fields = stat.read().rsplit(")", 1)[1].split()
-        except (OSError, IndexError):
+                head, fields = stat.read().rsplit(")", 1)
+        except (OSError, ValueError):
             continue
-        if fields[0] != "Z" and int(fields[2]) == session.game.pid:
-            alive.append(int(entry))
-    return alive
+        fields = fields.split()
+        if fields[0] != "Z" and int(fields[2]) == group:
+            found.append((int(entry), head.split("(", 1)[1]))
+    return found
+
+
+def group_processes(session):
+    """The processes still alive in the game's process group: the time limit,
+    the game, and whatever the game started (a box's own process, zenity)."""
+    return [pid for pid, _ in processes_in_group(session.game.pid)]
 
 
 class MutterKeyboard:
@@ -325,10 +351,19 @@ class Session:
         os.close(read_end)
         check(number.strip().isdigit(), "Xvfb did not report a display number")
         self.display = ":" + number.strip().decode()
+        with open(f"/proc/{self.xvfb.pid}/task/{self.xvfb.pid}/children") as children:
+            self._check_own_server([int(children.read().split()[0])], "Xvfb")
         # A window manager would have made this atom; SDL sets a borderless
         # window's hints only when it exists, and the scenarios read them.
         self.run("xprop", "-root", "-f", "_MOTIF_WM_HINTS", "32c", "-set", "_MOTIF_WM_HINTS", "0")
         self.run("xprop", "-root", "-remove", "_MOTIF_WM_HINTS")
+
+    def _check_own_server(self, pids, server):
+        """Checks that the display's clients reach the session's own X server
+        (one of pids): else every tool here would drive another session's."""
+        serving = x_server_pid(self.display)
+        check(serving in pids, f"display {self.display} is served by process {serving}, not by the session's "
+                               f"{server}: another X server on this machine holds its socket")
 
     # ---- desktops ----------------------------------------------------------
 
@@ -410,6 +445,8 @@ class Session:
                             ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS")}
         self.display = self.desktop_env["DISPLAY"]
         check(self.display, f"{self.desktop} gave its clients no X display")
+        # The compositor makes XWayland's sockets: the kernel names it as their peer.
+        self._check_own_server([pid for pid, _ in processes_in_group(self.manager.pid)], self.desktop)
         self._wait_manager()
 
     def manager_lines(self):
@@ -748,12 +785,18 @@ class Session:
     def has_focus(self, window_id):
         return self.xdotool("getwindowfocus", check_result=False).strip() == str(int(window_id, 0))
 
+    def focus_grace(self):
+        """How long a new window is given to get the keyboard focus by itself:
+        a window manager gives it; on a bare X server nothing does, and SDL's
+        own boxes do not take it."""
+        return 0 if self.desktop == "xvfb" else 2
+
     def focus(self, window_id):
         """Waits until the window has the keyboard focus, giving it the focus
-        as a click would if it does not take it by itself: a key sent earlier
+        as a click would if it does not get it by itself: a key sent earlier
         can be lost. A window manager is asked to activate it; on a bare X
         server the focus is set directly."""
-        if wait_until(lambda: self.has_focus(window_id), 2):
+        if wait_until(lambda: self.has_focus(window_id), self.focus_grace()):
             return
         self.xdotool("windowfocus" if self.desktop == "xvfb" else "windowactivate", window_id, check_result=False)
         check(wait_until(lambda: self.has_focus(window_id), 3), f"window {window_id} does not take the focus")
@@ -1144,6 +1187,10 @@ class WineSession(Session):
     def window_gone(self, window_id):
         result = self.run("xwininfo", "-id", window_id, check_result=False)
         return "IsViewable" not in result
+
+    def focus_grace(self):
+        # Wine gives its windows the focus itself; a key sent before can be lost.
+        return 2
 
     def answer(self, caption, key):
         """Waits for the message box with this caption, sends the key to it
