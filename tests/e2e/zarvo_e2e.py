@@ -449,6 +449,18 @@ class Session:
         self._check_own_server([pid for pid, _ in processes_in_group(self.manager.pid)], self.desktop)
         self._wait_manager()
 
+    def desktop_version(self):
+        """The compositor's version, (major, minor)."""
+        if self.desktop == "mutter":
+            said = self.run("mutter", "--version")
+        else:
+            check(self.desktop == "kwin", f"{self.desktop} is not a compositor")
+            said = self.run("dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", "/KWin",
+                            "org.kde.KWin.supportInformation")
+        version = re.search(r"(?:^mutter |KWin version: )(\d+)\.(\d+)", said, re.M)
+        check(version is not None, f"{self.desktop} does not tell its version")
+        return int(version.group(1)), int(version.group(2))
+
     def manager_lines(self):
         """What the window manager or compositor has written, line by line."""
         self.manager_output.seek(0)
