@@ -416,11 +416,12 @@ class Session:
         # The desktop's settings are its own, not those of whoever runs the tests.
         env["XDG_CONFIG_HOME"] = os.path.join(self.runtime_folder, "config")
         os.mkdir(env["XDG_CONFIG_HOME"])
-        with open(os.path.join(env["XDG_CONFIG_HOME"], "kwinrc"), "w") as settings:
-            # KWin 6.7 asks the person at the screen before XWayland may pass
-            # on keys and clicks made up by its clients (xdotool's); the test
-            # session is that person and allows them.
-            settings.write("[Xwayland]\nXwaylandEisNoPrompt=true\n")
+        if self.desktop == "kwin":
+            with open(os.path.join(env["XDG_CONFIG_HOME"], "kwinrc"), "w") as settings:
+                # KWin 6.7 asks the person at the screen before XWayland may
+                # pass on keys and clicks made up by its clients (xdotool's);
+                # the test session is that person and allows them.
+                settings.write("[Xwayland]\nXwaylandEisNoPrompt=true\n")
         if self.desktop == "mutter":
             command = ["mutter", "--headless", "--virtual-monitor", f"{width}x{height}", "--wayland",
                        "--wayland-display", "wayland-zarvo", "--", first_client, ready, hold]
@@ -553,7 +554,9 @@ class Session:
         windows only); returns how many there were."""
         said = self.kwin_script(f"var closed = 0;\n"
                                 f"windows().forEach(function (window) {{\n"
-                                f"    if (window.caption === {json.dumps(caption)}) {{ window.closeWindow(); closed++; }}\n"
+                                f"    if (window.caption !== {json.dumps(caption)}) return;\n"
+                                f"    window.closeWindow();\n"
+                                f"    closed++;\n"
                                 f"}});\n"
                                 f"say(closed);")
         return int(said[0])
@@ -579,15 +582,15 @@ class Session:
                         arguments = command.read().decode(errors="replace").split("\0")
                 except OSError:
                     continue
-                if os.path.basename(arguments[0]) == "zenity" and f"--title={title}" in (
-                        "=".join(arguments[i:i + 2]) for i in range(len(arguments) - 1)):
+                if os.path.basename(arguments[0]) == "zenity" and ("--title", title) in zip(arguments, arguments[1:]):
                     return WaylandBox(title, pid)
         return None
 
     def wayland_box_shown(self, box):
         if self.desktop == "kwin":
             return bool(self.kwin_script(f"windows().forEach(function (window) {{\n"
-                                         f"    if (String(window.internalId) === {json.dumps(box.handle)}) say('shown');\n"
+                                         f"    if (String(window.internalId) === {json.dumps(box.handle)})\n"
+                                         f"        say('shown');\n"
                                          f"}});"))
         return box.handle in group_processes(self)
 
@@ -854,8 +857,8 @@ class Session:
         rows."""
         shot = self.shot(box.id)  # its size now: zenity's window is mapped at 1x1 and then grows
         width, height = shot.width, shot.height
-        background = collections.Counter(shot.data[i:i + 3] for i in range(0, len(shot.data), 3)).most_common(1)[0][0]
-        background = tuple(background)
+        colours = collections.Counter(shot.data[i:i + 3] for i in range(0, len(shot.data), 3))
+        background = tuple(colours.most_common(1)[0][0])
         best = []
         for y in range(height - 1, height // 2, -1):
             runs, start = [], None
