@@ -19,9 +19,9 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
-from scenarios import ESCAPE_STATUS, SPLASH_SECONDS, check_ends_within
+from scenarios import ESCAPE_STATUS, SPLASH_SECONDS, check_ends_within, group_processes
 from zarvo_e2e import (DESKTOPS, RIGHT_PADDLE_COLUMN, DesktopUnavailable, ScenarioFailure, Session, check,
-                       check_log, court_out_of_sight, group_processes, wait_until)
+                       check_log, court_out_of_sight, wait_until)
 
 SKIP_STATUS = 77
 MODE = (1152, 864)  # the display mode fullscreen asks for
