@@ -1031,7 +1031,9 @@ class _CursorImage(ctypes.Structure):
 
 def cursor_state(display_name):
     """ "hidden" when the pointer's cursor on that display has no visible
-    pixel, else "shown" (read with the X fixes extension)."""
+    pixel, else "shown" (read with the X fixes extension); None while the
+    server gives no cursor image (for a moment after Wine 10 ends a
+    fullscreen game)."""
     x11 = ctypes.CDLL("libX11.so.6")
     xfixes = ctypes.CDLL("libXfixes.so.3")
     x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -1049,7 +1051,8 @@ def cursor_state(display_name):
         check(xfixes.XFixesQueryExtension(display, ctypes.byref(event_base), ctypes.byref(error_base)),
               "the X server lacks the X fixes extension")
         image = xfixes.XFixesGetCursorImage(display)
-        check(image, "no cursor image")
+        if not image:
+            return None
         shape = image.contents
         # Pixels are ARGB, one to an unsigned long.
         visible = any(shape.pixels[i] >> 24 for i in range(shape.width * shape.height))
