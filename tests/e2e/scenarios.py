@@ -378,6 +378,7 @@ def questions_without_boxes():
         check_left_computer_steers(session, wait_for_court(session))
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        shutil.rmtree(session.game_env["PATH"])
 
 
 def narrow_windows():

@@ -378,10 +378,18 @@ class Session:
     def _start_openbox(self):
         if shutil.which("openbox") is None:
             raise DesktopUnavailable("openbox is not installed")
+        # openbox runs its start-up command once it manages windows: a window
+        # mapped before then can stay unmapped, its request never answered.
+        self.runtime_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-openbox-")
+        ready = os.path.join(self.runtime_folder, "ready")
         self.manager_output = tempfile.TemporaryFile("w+")
         self.manager = subprocess.Popen(
-            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable"], env=self.environment(),
+            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable", "--startup",
+             f"touch {ready}"], env=self.environment(),
             stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
+        started = wait_until(lambda: os.path.exists(ready) or self.manager.poll() is not None, DESKTOP_START_S)
+        check(started and self.manager.poll() is None,
+              f"openbox did not start within {DESKTOP_START_S} s: {self.manager_said()}")
         self._wait_manager()
 
     def _start_compositor(self):
