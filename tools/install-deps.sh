@@ -48,8 +48,11 @@ test_packages=(
   crossbuild-essential-arm64 qemu-user qemu-user-binfmt
   # The desktops the game is tried on: openbox, GNOME's and KDE's Wayland
   # compositors with XWayland and a D-Bus session for each, and what drives
-  # them (wmctrl; xrandr of x11-xserver-utils for display modes).
-  openbox mutter kwin-wayland xwayland dbus-user-session wmctrl x11-xserver-utils
+  # them (wmctrl; xrandr of x11-xserver-utils for display modes; python3-gi
+  # for mutter's remote desktop keyboard, which reaches native Wayland boxes).
+  # KWin's own window frames, as every Plasma desktop has them: without them
+  # KWin has Wayland windows draw their own, and SDL 2.32's never appears.
+  openbox mutter kwin-wayland kwin-style-breeze xwayland dbus-user-session wmctrl x11-xserver-utils python3-gi
   # The sound loader's fuzz target (the release's clang and its libFuzzer),
   # and hardening-check.
   clang libclang-rt-dev devscripts

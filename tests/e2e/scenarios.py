@@ -7,6 +7,7 @@ The program, the window-manager tool and the sounds are found through the
 ZARVO, ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables (CTest sets them).
 """
 
+import ctypes
 import os
 import re
 import shutil
@@ -16,7 +17,8 @@ import tempfile
 import time
 
 from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       court_out_of_sight, run_scenario, score_bars, shows_court, shows_splash, wait_until)
+                       court_out_of_sight, group_processes, run_scenario, score_bars, shows_court, shows_splash,
+                       wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
@@ -333,27 +335,50 @@ def no_display():
             shutil.rmtree(session.game_env["PATH"])
 
 
+class _SdlVersion(ctypes.Structure):
+    _fields_ = [("major", ctypes.c_uint8), ("minor", ctypes.c_uint8), ("patch", ctypes.c_uint8)]
+
+
+def sdl3_underneath():
+    """Whether the game's SDL 2 library is sdl2-compat, which serves SDL 2
+    programs with SDL 3: it reports SDL 2.32 with patch levels from 50 on."""
+    version = _SdlVersion()
+    ctypes.CDLL("libSDL2-2.0.so.0").SDL_GetVersion(ctypes.byref(version))
+    return (version.major, version.minor) == (2, 32) and version.patch >= 50
+
+
 def questions_without_boxes():
-    """A display whose only font is the X server's built-in one, which SDL's
-    boxes cannot draw with: each question goes to standard error with the
-    reason, and the default answers are taken (fullscreen, the computer on the
-    left only)."""
+    """A display whose only font is the X server's built-in one, zenity
+    hidden. SDL 2 draws its boxes only with ISO 10646 core fonts: each
+    question goes to standard error with the reason, and the default answers
+    are taken (fullscreen, the computer on the left only). SDL 3 draws them
+    with the built-in font: they are shown, and Return takes the same
+    answers. Either way the game plays on those answers."""
+    questions = {"Start fullscreen?": "Would you like to run in fullscreen mode?",
+                 "Left AI": "Is the left paddle computer controlled?",
+                 "Right AI": "Is the right paddle computer controlled?"}
     with Session("questions-without-boxes", screen="1152x864x24", xvfb_args=["-fp", "built-ins"]) as session:
         # Where zenity is installed, it would draw the boxes: hidden here.
         session.game_env = {"PATH": folder_with({})}
         session.start_game()
-        window = game_window_at_origin(session)
-        for question in ("Start fullscreen?: Would you like to run in fullscreen mode?",
-                         "Left AI: Is the left paddle computer controlled?",
-                         "Right AI: Is the right paddle computer controlled?"):
-            line = session.printed_question(question.split(":")[0]) or ""
-            check(line.startswith(question) and line.endswith(
-                "could not be shown: the X server has no ISO 10646 core fonts to draw it with "
-                "(package xfonts-base), and zenity is not installed]"),
-                f"standard error does not give the question {question!r} with the reason: {line!r}")
+        if sdl3_underneath():
+            for title in questions:
+                session.answer(title, "Return")
+            printed = [session.printed_question(title) for title in questions if session.printed_question(title)]
+            check(not printed, f"questions shown in boxes were printed too: {printed}")
+            game_window_at_origin(session)
+        else:
+            game_window_at_origin(session)
+            for title, text in questions.items():
+                line = session.printed_question(title) or ""
+                check(line.startswith(f"{title}: {text}") and line.endswith(
+                    "could not be shown: the X server has no ISO 10646 core fonts to draw it with "
+                    "(package xfonts-base), and zenity is not installed]"),
+                    f"standard error does not give the question {title!r} with the reason: {line!r}")
         check_left_computer_steers(session, wait_for_court(session))
         status = session.press_escape_and_wait_exit()
         check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        shutil.rmtree(session.game_env["PATH"])
 
 
 def narrow_windows():
@@ -378,21 +403,6 @@ def narrow_windows():
                 session.shot().save(os.path.join(os.environ["ZARVO_E2E_SHOTS"], f"narrow-{width}x{height}.png"))
             check(shot is not None,
                   f"at {width}x{height} the court is not all in sight: {court_out_of_sight(session.shot(), box)}")
-
-
-def group_processes(session):
-    """The processes still alive in the game's process group: the time limit,
-    the game, and whatever the game started (a box's own process, zenity)."""
-    alive = []
-    for entry in os.listdir("/proc"):
-        try:
-            with open(f"/proc/{entry}/stat") as stat:
-                fields = stat.read().rsplit(")", 1)[1].split()
-        except (OSError, IndexError):
-            continue
-        if fields[0] != "Z" and int(fields[2]) == session.game.pid:
-            alive.append(int(entry))
-    return alive
 
 
 def check_ends_within(session, seconds, what):

@@ -9,6 +9,7 @@ the scenario passed or not. The screen is a bare Xvfb, or a desktop: openbox
 on the Xvfb, or GNOME's or KDE's compositor (mutter, KWin) with XWayland.
 """
 
+import collections
 import ctypes
 import fcntl
 import json
@@ -16,6 +17,8 @@ import os
 import re
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -154,6 +157,104 @@ class Shot:
                        input=self.data, check=True)
 
 
+# A window on the X screen, as xwininfo lists it.
+Window = collections.namedtuple("Window", "id title width height x y")
+
+
+class WaylandBox:
+    """A question box shown as a native Wayland window: zenity's, which GTK 4
+    puts on the compositor itself where it has a Wayland display, although
+    the game is an X client. No X tool sees it; handle is how the compositor
+    or the process list knows it."""
+
+    def __init__(self, title, handle):
+        self.title = title
+        self.handle = handle
+
+    def __repr__(self):
+        return f"Wayland window {self.title!r} ({self.handle})"
+
+
+def x_server_pid(display):
+    """The process serving the X display as its clients reach it, by the
+    kernel's account of the socket's peer (0 for a process this PID namespace
+    does not see). Clients try the display's abstract socket first, which
+    every mount namespace on the machine shares: a release root's private
+    /tmp hides lock files, not abstract sockets."""
+    number = display.lstrip(":").split(".")[0]
+    for address in ("\0/tmp/.X11-unix/X" + number, "/tmp/.X11-unix/X" + number):
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
+            try:
+                connection.connect(address)
+            except OSError:
+                continue
+            credentials = connection.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, struct.calcsize("3i"))
+            return struct.unpack("3i", credentials)[0]
+    return None
+
+
+def processes_in_group(group):
+    """(pid, name) of the living processes in a process group."""
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                head, fields = stat.read().rsplit(")", 1)
+        except (OSError, ValueError):
+            continue
+        fields = fields.split()
+        if fields[0] != "Z" and int(fields[2]) == group:
+            found.append((int(entry), head.split("(", 1)[1]))
+    return found
+
+
+def group_processes(session):
+    """The processes still alive in the game's process group: the time limit,
+    the game, and whatever the game started (a box's own process, zenity)."""
+    return [pid for pid, _ in processes_in_group(session.game.pid)]
+
+
+class MutterKeyboard:
+    """Keys pressed through mutter's remote desktop interface, which sends
+    them to the focused window as a keyboard of its own does: the way to reach
+    a native Wayland window there (XWayland passes xdotool's keys to X windows
+    only). mutter ends the remote desktop session when the connection that
+    made it closes, so it is kept open."""
+
+    def __init__(self, bus_address):
+        from gi.repository import Gio, GLib
+        self.variant = GLib.Variant
+        self.error = GLib.Error
+        self.bus = Gio.DBusConnection.new_for_address_sync(
+            bus_address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        self.call_sync = lambda path, interface, method, arguments=None, reply=None: self.bus.call_sync(
+            "org.gnome.Mutter.RemoteDesktop", path, interface, method, arguments,
+            GLib.VariantType(reply) if reply else None, Gio.DBusCallFlags.NONE, 5000, None)
+        self.session = self.call_sync("/org/gnome/Mutter/RemoteDesktop", "org.gnome.Mutter.RemoteDesktop",
+                                      "CreateSession", reply="(o)").unpack()[0]
+        self.call("Start")
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XStringToKeysym.restype = ctypes.c_ulong
+        x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        self.keysym = lambda name: x11.XStringToKeysym(name.encode())
+
+    def call(self, method, arguments=None):
+        self.call_sync(self.session, "org.gnome.Mutter.RemoteDesktop.Session", method, arguments)
+
+    def press(self, key):
+        keysym = self.keysym(key)
+        check(keysym != 0, f"no key {key!r}")
+        for down in (True, False):
+            self.call("NotifyKeyboardKeysym", self.variant("(ub)", (keysym, down)))
+
+    def close(self):
+        try:
+            self.bus.close_sync(None)
+        except self.error:  # closed already: the compositor has gone
+            pass
+
+
 class Session:
     """One game on one private screen. Use as a context manager."""
 
@@ -168,6 +269,7 @@ class Session:
         self.desktop_env = {}
         self.runtime_folder = None
         self.first_client_hold = None
+        self.mutter_keyboard = None
         # The game's time limit; its X server's is a minute longer.
         self.time_limit = time_limit
         self.xvfb_time_limit = time_limit + XVFB_TIME_LIMIT_S - GAME_TIME_LIMIT_S
@@ -249,10 +351,19 @@ class Session:
         os.close(read_end)
         check(number.strip().isdigit(), "Xvfb did not report a display number")
         self.display = ":" + number.strip().decode()
+        with open(f"/proc/{self.xvfb.pid}/task/{self.xvfb.pid}/children") as children:
+            self._check_own_server([int(children.read().split()[0])], "Xvfb")
         # A window manager would have made this atom; SDL sets a borderless
         # window's hints only when it exists, and the scenarios read them.
         self.run("xprop", "-root", "-f", "_MOTIF_WM_HINTS", "32c", "-set", "_MOTIF_WM_HINTS", "0")
         self.run("xprop", "-root", "-remove", "_MOTIF_WM_HINTS")
+
+    def _check_own_server(self, pids, server):
+        """Checks that the display's clients reach the session's own X server
+        (one of pids): else every tool here would drive another session's."""
+        serving = x_server_pid(self.display)
+        check(serving in pids, f"display {self.display} is served by process {serving}, not by the session's "
+                               f"{server}: another X server on this machine holds its socket")
 
     # ---- desktops ----------------------------------------------------------
 
@@ -267,10 +378,18 @@ class Session:
     def _start_openbox(self):
         if shutil.which("openbox") is None:
             raise DesktopUnavailable("openbox is not installed")
+        # openbox runs its start-up command once it manages windows: a window
+        # mapped before then can stay unmapped, its request never answered.
+        self.runtime_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-openbox-")
+        ready = os.path.join(self.runtime_folder, "ready")
         self.manager_output = tempfile.TemporaryFile("w+")
         self.manager = subprocess.Popen(
-            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable"], env=self.environment(),
+            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable", "--startup",
+             f"touch {ready}"], env=self.environment(),
             stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
+        started = wait_until(lambda: os.path.exists(ready) or self.manager.poll() is not None, DESKTOP_START_S)
+        check(started and self.manager.poll() is None,
+              f"openbox did not start within {DESKTOP_START_S} s: {self.manager_said()}")
         self._wait_manager()
 
     def _start_compositor(self):
@@ -302,6 +421,15 @@ class Session:
         env = {name: value for name, value in os.environ.items()
                if name not in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS")}
         env["XDG_RUNTIME_DIR"] = self.runtime_folder
+        # The desktop's settings are its own, not those of whoever runs the tests.
+        env["XDG_CONFIG_HOME"] = os.path.join(self.runtime_folder, "config")
+        os.mkdir(env["XDG_CONFIG_HOME"])
+        if self.desktop == "kwin":
+            with open(os.path.join(env["XDG_CONFIG_HOME"], "kwinrc"), "w") as settings:
+                # KWin 6.7 asks the person at the screen before XWayland may
+                # pass on keys and clicks made up by its clients (xdotool's);
+                # the test session is that person and allows them.
+                settings.write("[Xwayland]\nXwaylandEisNoPrompt=true\n")
         if self.desktop == "mutter":
             command = ["mutter", "--headless", "--virtual-monitor", f"{width}x{height}", "--wayland",
                        "--wayland-display", "wayland-zarvo", "--", first_client, ready, hold]
@@ -326,13 +454,31 @@ class Session:
                             ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS")}
         self.display = self.desktop_env["DISPLAY"]
         check(self.display, f"{self.desktop} gave its clients no X display")
+        # The compositor makes XWayland's sockets: the kernel names it as their peer.
+        self._check_own_server([pid for pid, _ in processes_in_group(self.manager.pid)], self.desktop)
         self._wait_manager()
+
+    def desktop_version(self):
+        """The compositor's version, (major, minor)."""
+        if self.desktop == "mutter":
+            said = self.run("mutter", "--version")
+        else:
+            check(self.desktop == "kwin", f"{self.desktop} is not a compositor")
+            said = self.run("dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", "/KWin",
+                            "org.kde.KWin.supportInformation")
+        version = re.search(r"(?:^mutter |KWin version: )(\d+)\.(\d+)", said, re.M)
+        check(version is not None, f"{self.desktop} does not tell its version")
+        return int(version.group(1)), int(version.group(2))
+
+    def manager_lines(self):
+        """What the window manager or compositor has written, line by line."""
+        self.manager_output.seek(0)
+        return self.manager_output.read().strip().splitlines()
 
     def manager_said(self, lines=3):
         """The last lines the window manager or compositor wrote; all that it
         wrote for lines None."""
-        self.manager_output.seek(0)
-        return " | ".join(self.manager_output.read().strip().splitlines()[-lines if lines else 0:])
+        return " | ".join(self.manager_lines()[-lines if lines else 0:])
 
     def _wait_manager(self):
         """Waits until the window manager has taken the X screen."""
@@ -345,6 +491,9 @@ class Session:
     def _end_manager(self):
         """Ends the window manager or compositor with what it started (XWayland,
         its D-Bus daemon): its whole process group, and nothing else."""
+        if self.mutter_keyboard is not None:
+            self.mutter_keyboard.close()
+            self.mutter_keyboard = None
         if self.first_client_hold is not None:
             os.close(self.first_client_hold)
             self.first_client_hold = None
@@ -375,30 +524,106 @@ class Session:
         else:
             self.run("wmctrl", "-i", "-c", window_id)
 
-    def compositor_close(self, caption):
-        """Asks KWin to close its windows with this caption, as their close
-        buttons do, native Wayland windows too (xdotool and wmctrl reach X
-        windows only); returns how many there were. A KWin script does it,
-        loaded over D-Bus; what it prints comes out in KWin's own output."""
+    def kwin_script(self, body):
+        """Runs JavaScript in KWin, loaded over D-Bus, and returns what it
+        passed to say(), in order; what a script prints comes out in KWin's
+        own output. KWin 6 lists windows with windowList, KWin 5 with
+        clientList: the script's windows() is the one there is."""
         check(self.desktop == "kwin", "only KWin takes scripts")
-        name = f"zarvo-close-{time.monotonic_ns()}"
+        name = f"zarvo-script-{time.monotonic_ns()}"
         script = os.path.join(self.runtime_folder, name + ".js")
         with open(script, "w") as source:
-            source.write(f"var closed = 0;\n"
-                         f"workspace.clientList().forEach(function (window) {{\n"
-                         f"    if (window.caption === {json.dumps(caption)}) {{ window.closeWindow(); closed++; }}\n"
-                         f"}});\n"
-                         f"print('{name} ' + closed);\n")
+            source.write(f"function say(text) {{ print('{name} ' + text); }}\n"
+                         "function windows() {\n"
+                         "    return workspace.windowList ? workspace.windowList() : workspace.clientList();\n"
+                         "}\n"
+                         f"{body}\n"
+                         f"print('{name} end');\n")
 
         def call(method, *arguments):
             self.run("dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", "/Scripting",
                      f"org.kde.kwin.Scripting.{method}", *arguments)
         call("loadScript", f"string:{script}", f"string:{name}")
         call("start")
-        said = wait_until(lambda: re.search(rf"{name} (\d+)", self.manager_said(lines=None)), 10)
+        said = []
+
+        def ended():
+            said[:] = [line.split(f"{name} ", 1)[1] for line in self.manager_lines() if f"{name} " in line]
+            return said and said[-1] == "end"
+        finished = wait_until(ended, 10)
         call("unloadScript", f"string:{name}")
-        check(said, "KWin did not run the script")
-        return int(said.group(1))
+        os.remove(script)
+        check(finished, "KWin did not run the script")
+        return said[:-1]
+
+    def compositor_close(self, caption):
+        """Asks KWin to close its windows with this caption, as their close
+        buttons do, native Wayland windows too (xdotool and wmctrl reach X
+        windows only); returns how many there were."""
+        said = self.kwin_script(f"var closed = 0;\n"
+                                f"windows().forEach(function (window) {{\n"
+                                f"    if (window.caption !== {json.dumps(caption)}) return;\n"
+                                f"    window.closeWindow();\n"
+                                f"    closed++;\n"
+                                f"}});\n"
+                                f"say(closed);")
+        return int(said[0])
+
+    # ---- native Wayland windows ----------------------------------------------------
+
+    def wayland_box(self, title):
+        """The question box with this title where it is a native Wayland
+        window, or None. KWin lists its windows to scripts; those with no X
+        window id are Wayland's. mutter offers no list of windows without
+        GNOME Shell: there the box is known by the program that shows it,
+        zenity, started by the game with the box's title."""
+        if self.desktop == "kwin":
+            said = self.kwin_script(f"windows().forEach(function (window) {{\n"
+                                    f"    if (window.caption === {json.dumps(title)} && !window.windowId)\n"
+                                    f"        say(String(window.internalId));\n"
+                                    f"}});")
+            return WaylandBox(title, said[0]) if said else None
+        if self.desktop == "mutter" and self.game is not None:
+            for pid in group_processes(self):
+                try:
+                    with open(f"/proc/{pid}/cmdline", "rb") as command:
+                        arguments = command.read().decode(errors="replace").split("\0")
+                except OSError:
+                    continue
+                if os.path.basename(arguments[0]) == "zenity" and ("--title", title) in zip(arguments, arguments[1:]):
+                    return WaylandBox(title, pid)
+        return None
+
+    def wayland_box_shown(self, box):
+        if self.desktop == "kwin":
+            return bool(self.kwin_script(f"windows().forEach(function (window) {{\n"
+                                         f"    if (String(window.internalId) === {json.dumps(box.handle)})\n"
+                                         f"        say('shown');\n"
+                                         f"}});"))
+        return box.handle in group_processes(self)
+
+    def press_on_wayland_box(self, box, key):
+        """Presses a key as the compositor's own keyboard, which sends it to
+        the window it has focused. KWin takes XWayland's made-up keys
+        (xdotool's) as its own input once its box is active; mutter takes keys
+        through its remote desktop interface."""
+        if self.desktop == "kwin":
+            def make_active(assign=""):
+                return self.kwin_script(f"windows().forEach(function (window) {{\n"
+                                        f"    if (String(window.internalId) !== {json.dumps(box.handle)}) return;\n"
+                                        f"    {assign}\n"
+                                        f"    if (window.active) say('active');\n"
+                                        f"}});")
+            # As a click would, where KWin has not activated the box itself.
+            if not wait_until(make_active, 2):
+                make_active("if (workspace.activeWindow !== undefined) workspace.activeWindow = window; "
+                            "else workspace.activeClient = window;")
+            check(wait_until(make_active, 3), f'the box "{box.title}" is not the active window')
+            self.xdotool("key", key)
+        else:
+            if self.mutter_keyboard is None:
+                self.mutter_keyboard = MutterKeyboard(self.desktop_env["DBUS_SESSION_BUS_ADDRESS"])
+            self.mutter_keyboard.press(key)
 
     def add_display_mode(self, width, height):
         """Adds a display mode to the X server's output, as a monitor offers
@@ -526,30 +751,42 @@ class Session:
         return self.run("xdotool", *arguments, check_result=check_result)
 
     def windows(self):
-        """Every window on the screen: (id, title, width, height, x, y). SDL's
-        message boxes are found here; xdotool's name search misses them."""
+        """Every window on the screen, hidden and framing ones too: (id,
+        title, width, height, x, y). SDL's own message boxes are found here;
+        xdotool's name search misses them."""
         if self.display is None:
             return []
         text = self.run("xwininfo", "-root", "-tree", check_result=False)
         found = []
         for match in re.finditer(r'^\s+(0x[0-9a-f]+) "(.*)": \(.*\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', text, re.M):
-            found.append((match.group(1), match.group(2), int(match.group(3)), int(match.group(4)),
-                          int(match.group(5)), int(match.group(6))))
+            found.append(Window(match.group(1), match.group(2), int(match.group(3)), int(match.group(4)),
+                                int(match.group(5)), int(match.group(6))))
         return found
 
+    def shown_client(self, window_id):
+        """Whether the window is one a player sees: mapped with all its
+        ancestors, and a program's own window, not the frame a window manager
+        put around it (mutter 48 and later draw the frames of X windows in a
+        client of their own, and give each frame its client's title)."""
+        if "Map State: IsViewable" not in self.run("xwininfo", "-id", window_id, check_result=False):
+            return False
+        frame = self.run("xprop", "-id", window_id, "_MUTTER_FRAME_FOR", check_result=False)
+        return "_MUTTER_FRAME_FOR(" not in frame
+
     def window(self, title):
-        for window in self.windows():
-            if window[1] == title:
-                return window
-        return None
+        """The shown client window with this title, or None."""
+        return next((window for window in self.windows() if window.title == title and self.shown_client(window.id)),
+                    None)
 
     def wait_window(self, title, timeout=10):
-        """The window with this title; fails at once when the game printed it
-        as a question instead of showing it."""
+        """The question box, or window, with this title once it is shown: an
+        X window, or a native Wayland window on a compositor (zenity's, where
+        SDL has it draw the box); fails at once when the game printed it as a
+        question instead of showing it."""
         printed = []
 
         def shown():
-            window = self.window(title)
+            window = self.window(title) or self.wayland_box(title)
             if window is None and self.printed_question(title):
                 printed.append(self.printed_question(title))
                 return True
@@ -563,8 +800,30 @@ class Session:
         """Waits until the box has gone; the next box may reuse its window
         under another title, and the game window may share its title."""
         def gone():
-            return all(window[0] != box[0] or window[1] != box[1] for window in self.windows())
+            if isinstance(box, WaylandBox):
+                return not self.wayland_box_shown(box)
+            return not any(window.id == box.id and window.title == box.title and self.shown_client(window.id)
+                           for window in self.windows())
         return wait_until(gone, timeout) is not None
+
+    def has_focus(self, window_id):
+        return self.xdotool("getwindowfocus", check_result=False).strip() == str(int(window_id, 0))
+
+    def focus_grace(self):
+        """How long a new window is given to get the keyboard focus by itself:
+        a window manager gives it; on a bare X server nothing does, and SDL's
+        own boxes do not take it."""
+        return 0 if self.desktop == "xvfb" else 2
+
+    def focus(self, window_id):
+        """Waits until the window has the keyboard focus, giving it the focus
+        as a click would if it does not get it by itself: a key sent earlier
+        can be lost. A window manager is asked to activate it; on a bare X
+        server the focus is set directly."""
+        if wait_until(lambda: self.has_focus(window_id), self.focus_grace()):
+            return
+        self.xdotool("windowfocus" if self.desktop == "xvfb" else "windowactivate", window_id, check_result=False)
+        check(wait_until(lambda: self.has_focus(window_id), 3), f"window {window_id} does not take the focus")
 
     def properties(self, window_id):
         return self.run("xprop", "-id", window_id)
@@ -572,11 +831,20 @@ class Session:
     # ---- message boxes -------------------------------------------------------
 
     def answer(self, title, key):
-        """Answers the message box with this title by a key sent to it."""
+        """Answers the message box with this title by a key, pressed as a
+        player does once the box has the keyboard focus."""
         box = self.wait_window(title)
-        for _ in range(3):
-            self.xdotool("key", "--window", box[0], key)
-            if self.wait_box_gone(box, timeout=3):
+        # mutter tells nothing of its windows, so a key may come before the
+        # box has the focus and be lost: it is pressed again while the same
+        # zenity runs (the game asks the next question only once it has ended).
+        attempts, wait = (10, 1) if isinstance(box, WaylandBox) and self.desktop == "mutter" else (3, 3)
+        for _ in range(attempts):
+            if isinstance(box, WaylandBox):
+                self.press_on_wayland_box(box, key)
+            else:
+                self.focus(box.id)
+                self.xdotool("key", key)
+            if self.wait_box_gone(box, timeout=wait):
                 self.last_answer_time = time.monotonic()
                 return
         raise ScenarioFailure(f'the box "{title}" did not take the key {key}')
@@ -585,8 +853,12 @@ class Session:
         """Answers the message box with this title by clicking its button
         number button, counted from the left from 0."""
         box = self.wait_window(title)
-        buttons = self.box_buttons(box)
-        check(button < len(buttons), f'the box "{title}" shows {len(buttons)} buttons')
+        buttons = []
+
+        def drawn():
+            buttons[:] = self.box_buttons(box)
+            return len(buttons) > button
+        check(wait_until(drawn, 5), f'the box "{title}" shows {len(buttons)} buttons')
         x, y = buttons[button]
         self.xdotool("mousemove", "--window", box[0], str(x), str(y), "click", "1")
         check(self.wait_box_gone(box), f'the box "{title}" did not take the click')
@@ -594,10 +866,12 @@ class Session:
 
     def box_buttons(self, box):
         """Centres of a box's buttons, left to right: the wide runs that stand
-        out from the box's background along its lower rows."""
-        window_id, _, width, height = box[:4]
-        shot = self.shot(window_id)
-        background = shot.pixel(1, 1)
+        out from the box's background (its commonest colour) along its lower
+        rows."""
+        shot = self.shot(box.id)  # its size now: zenity's window is mapped at 1x1 and then grows
+        width, height = shot.width, shot.height
+        colours = collections.Counter(shot.data[i:i + 3] for i in range(0, len(shot.data), 3))
+        background = tuple(colours.most_common(1)[0][0])
         best = []
         for y in range(height - 1, height // 2, -1):
             runs, start = [], None
@@ -619,10 +893,8 @@ class Session:
         """The game window; the fullscreen fallback question has the same
         title, so the size tells them apart."""
         def mapped_game_window():
-            for window in self.windows():
-                if window[1] == "Zarvo" and window[2] >= 1152:
-                    return window
-            return None
+            return next((window for window in self.windows()
+                         if window.title == "Zarvo" and window.width >= 1152 and self.shown_client(window.id)), None)
         window = wait_until(mapped_game_window, timeout)
         check(window is not None, f"no game window within {timeout} s")
         return window
@@ -772,7 +1044,9 @@ class _CursorImage(ctypes.Structure):
 
 def cursor_state(display_name):
     """ "hidden" when the pointer's cursor on that display has no visible
-    pixel, else "shown" (read with the X fixes extension)."""
+    pixel, else "shown" (read with the X fixes extension); None while the
+    server gives no cursor image (for a moment after Wine 10 ends a
+    fullscreen game)."""
     x11 = ctypes.CDLL("libX11.so.6")
     xfixes = ctypes.CDLL("libXfixes.so.3")
     x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -790,7 +1064,8 @@ def cursor_state(display_name):
         check(xfixes.XFixesQueryExtension(display, ctypes.byref(event_base), ctypes.byref(error_base)),
               "the X server lacks the X fixes extension")
         image = xfixes.XFixesGetCursorImage(display)
-        check(image, "no cursor image")
+        if not image:
+            return None
         shape = image.contents
         # Pixels are ARGB, one to an unsigned long.
         visible = any(shape.pixels[i] >> 24 for i in range(shape.width * shape.height))
@@ -944,16 +1219,9 @@ class WineSession(Session):
         result = self.run("xwininfo", "-id", window_id, check_result=False)
         return "IsViewable" not in result
 
-    def has_focus(self, window_id):
-        return self.xdotool("getwindowfocus", check_result=False).strip() == str(int(window_id, 0))
-
-    def focus(self, window_id):
-        """Waits until the window has the keyboard focus, giving it the focus
-        if it does not take it by itself: a key sent earlier can be lost."""
-        if wait_until(lambda: self.has_focus(window_id), 2):
-            return
-        self.xdotool("windowfocus", window_id)
-        check(wait_until(lambda: self.has_focus(window_id), 3), f"window {window_id} does not take the focus")
+    def focus_grace(self):
+        # Wine gives its windows the focus itself; a key sent before can be lost.
+        return 2
 
     def answer(self, caption, key):
         """Waits for the message box with this caption, sends the key to it
