@@ -51,7 +51,7 @@ def record(program, output, seconds):
             session.start_game()
             session.answer("Start fullscreen?", "Escape")  # No
             session.answer("Left AI", "Return")  # Yes, the default button
-            session.click("Right AI", 0)  # Yes; the default button there is No
+            session.click("Right AI", 1)  # Yes, after the default No
             window = session.wait_game_window()
 
             splash = session.wait_shot(shows_splash, timeout=3)

@@ -6,8 +6,11 @@
 #                                               reuse it while it is fresh
 #   tools/release-root.sh run CODENAME CMD...   run CMD in it as root, in this
 #                                               source tree at /zarvo
-# A run has a process and mount namespace of its own: whatever it started
-# ends with it, and its mounts go with it. It sees this source tree, but its
+# A run has a process, mount and network namespace of its own: whatever it
+# started ends with it, its mounts go with it, and its X servers' sockets
+# (abstract ones too, which no lock file in its /tmp guards) are its own.
+# Only loopback is up there; ZARVO_ROOT_NETWORK=host keeps this machine's
+# network, for installing packages. It sees this source tree, but its
 # own build folder, build/release-CODENAME, in place of build/: what it builds
 # for its release stays apart from this machine's builds. Several source trees
 # (git worktrees) may share one root (ZARVO_ROOTS). Where a root cannot be made or
@@ -89,15 +92,18 @@ run_in_root() {
     (($# > 0)) || usage
     local build=$source_dir/build/release-$codename
     mkdir -p "$build" "$root/zarvo"
-    unshare --pid --fork --mount --propagation private true 2>/dev/null ||
-        cannot "this machine allows no process and mount namespaces (unshare)"
+    local net=--net
+    [[ ${ZARVO_ROOT_NETWORK:-} == host ]] && net=
+    unshare --pid --fork --mount $net --propagation private true 2>/dev/null ||
+        cannot "this machine allows no process, mount and network namespaces (unshare)"
     # In new namespaces: the root's own /proc for its processes, the host's
     # devices and kernel files, then the command in the source tree. unshare
     # takes this process's place, so that ending it (a test's time limit)
     # ends everything in the root.
-    exec unshare --pid --fork --kill-child --mount --propagation private \
+    exec unshare --pid --fork --kill-child --mount $net --propagation private \
         bash -euc '
             root=$1 source=$2 build=$3; shift 3
+            ip link set lo up 2>/dev/null || true
             mount -t proc proc "$root/proc"
             mount --rbind /sys "$root/sys"
             mount --rbind /dev "$root/dev"

@@ -27,6 +27,7 @@ in_root() {
 case $step in
     root)
         bash "$source_dir/tools/release-root.sh" make "$codename"
+        export ZARVO_ROOT_NETWORK=host  # apt-get
         in_root bash -c '. /etc/os-release && echo "$PRETTY_NAME" && bash tools/install-deps.sh'
         ;;
     play)
