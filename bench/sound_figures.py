@@ -80,17 +80,27 @@ def measure(kind, screen, seconds=MEASURED_S):
         requests = [request for request in probe.requests() if started <= request[0] <= started + seconds]
         found = recording.find(requests)
         writes = [t for t, _ in probe.writes() if started <= t <= started + seconds]
+        starts = probe.starts()
 
     judged = [match for match in found if match is not None]
     heard = [match for (_, name, *_), match in zip(requests, found) if match is not None and match[0] == name]
     latencies = [match[1] for match in heard]
     check(latencies, f"no sound was heard on {kind}")
+    # Where the time goes: in the game and SDL until SDL hands the sound's
+    # first bytes to the server, and from there to the sink.
+    in_sdl = []
+    for (asked, name, *_), match in zip(requests, found):
+        if match is not None and match[0] == name:
+            handed = [t for t in starts if t > asked]
+            if handed:
+                in_sdl.append(1000 * (handed[0] - asked))
     pauses = [b - a for a, b in zip(writes, writes[1:]) if b - a > SDL_PAUSE_S]
     waited = {name: ((after[name][0] - before[name][0]) / 1e6, (after[name][1] - before[name][1]) / 1e6)
               for name in after if name in before}
     return {
         "asked": len(requests), "judged": len(judged), "heard": len(heard),
-        "median": statistics.median(latencies), "p90": percentile(latencies, 0.9), "worst": max(latencies),
+        "median": statistics.median(latencies),
+        "in_sdl": statistics.median(in_sdl) if in_sdl else float("nan"), "p90": percentile(latencies, 0.9), "worst": max(latencies),
         "gapped": sum(1 for match in heard if match[3] > 0), "gap_ms": sum(match[3] for match in heard),
         "sdl_pauses": len(pauses), "sdl_longest_ms": 1000 * max(pauses, default=0),
         "threads": waited, "dropped_ms": dropped_ms,
@@ -100,7 +110,8 @@ def measure(kind, screen, seconds=MEASURED_S):
 def report(kind, figures, say):
     say(f"{kind}: {figures['heard']} of {figures['judged']} sounds heard ({figures['asked']} asked for, the rest cut "
         f"off by the next before SDL wrote them); latency request to sink median {figures['median']:.1f} ms, "
-        f"p90 {figures['p90']:.1f}, worst {figures['worst']:.1f}; sounds with gaps {figures['gapped']} "
+        f"p90 {figures['p90']:.1f}, worst {figures['worst']:.1f} (median until SDL hands it to the server "
+        f"{figures['in_sdl']:.1f}); sounds with gaps {figures['gapped']} "
         f"({figures['gap_ms']} ms of silence); SDL wrote nothing for over {1000 * SDL_PAUSE_S:.0f} ms "
         f"{figures['sdl_pauses']} times (longest {figures['sdl_longest_ms']:.0f} ms); the server dropped "
         f"{figures['dropped_ms']:.0f} ms of the recording")

@@ -288,7 +288,7 @@ class Probe:
         opens = [entry for entry in self.opens() if entry[1] != 0]
         queued = [(int(t) / 1e9, int(size)) for t, size in self._lines("queue")]
         writes = self.writes()
-        starts = [int(t) / 1e9 for t, in self._lines("start")]
+        starts = self.starts()
         named = []
         for i, (t, size) in enumerate(queued):
             device = [entry for entry in opens if entry[0] <= t]
@@ -311,6 +311,10 @@ class Probe:
                 latest = min(latest, cut)
             named.append((t, sound_named(size, rate, frame_bytes), ms, latest))
         return named
+
+    def starts(self):
+        """Times of the writes that began with the sound queued last."""
+        return [int(t) / 1e9 for t, in self._lines("start")]
 
     def writes(self):
         """(time, bytes) of each write of SDL to the server."""
