@@ -21,9 +21,8 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import ESCAPE_STATUS, SPLASH_SECONDS, check_ends_within, group_processes
 from zarvo_e2e import (DESKTOPS, RIGHT_PADDLE_COLUMN, DesktopUnavailable, ScenarioFailure, Session, check,
-                       check_log, court_out_of_sight, shows_splash, wait_until)
+                       check_log, court_out_of_sight, run_scenario_on, shows_splash, wait_until)
 
-SKIP_STATUS = 77
 MODE = (1152, 864)  # the display mode fullscreen asks for
 # From the last answer to the splash on the screen where the X server itself
 # changes the mode: a game that waited for a window manager that is not there
@@ -328,13 +327,5 @@ def native_wayland(desktop):
 
 
 if __name__ == "__main__":
-    scenarios = (windowed, fullscreen, display_lost, logout_during_question, native_wayland)
-    table = {function.__name__: function for function in scenarios}
-    if len(sys.argv) != 3 or sys.argv[1] not in table or sys.argv[2] not in DESKTOPS:
-        sys.exit(f"usage: {os.path.basename(sys.argv[0])} {'|'.join(table)} {'|'.join(DESKTOPS)}")
-    try:
-        table[sys.argv[1]](sys.argv[2])
-    except DesktopUnavailable as reason:
-        print(f"SKIP: {sys.argv[2]} cannot start on this machine: {reason}")
-        sys.exit(SKIP_STATUS)
-    print(sys.argv[1], "on", sys.argv[2], "passed")
+    run_scenario_on((windowed, fullscreen, display_lost, logout_during_question, native_wayland), DESKTOPS,
+                    DesktopUnavailable, sys.argv)

@@ -24,9 +24,8 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import ESCAPE_STATUS, wait_for_court
 from sound_servers import HEARD_SCORE, SEARCH_S, SERVERS, Probe, SoundServer, SoundServerUnavailable
-from zarvo_e2e import GAME_PRELOAD, SOUND_FILES, Session, check, wait_until
+from zarvo_e2e import GAME_PRELOAD, SKIP_STATUS, SOUND_FILES, Session, check, run_scenario_on, wait_until
 
-SKIP_STATUS = 77
 NAMES = tuple(os.path.splitext(file)[0] for file in SOUND_FILES)
 # How long after its return a restarted server must hear the game again.
 BACK_WITHIN_S = 2
@@ -217,14 +216,5 @@ def no_server(kind):
 
 
 if __name__ == "__main__":
-    scenarios = (heard, killed, restarted, unanswered, no_server)
-    table = {function.__name__: function for function in scenarios}
-    kinds = (*SERVERS, "none")
-    if len(sys.argv) != 3 or sys.argv[1] not in table or sys.argv[2] not in kinds:
-        sys.exit(f"usage: {os.path.basename(sys.argv[0])} {'|'.join(table)} {'|'.join(kinds)}")
-    try:
-        table[sys.argv[1]](sys.argv[2])
-    except SoundServerUnavailable as reason:
-        print(f"SKIP: {sys.argv[2]} cannot start on this machine: {reason}")
-        sys.exit(SKIP_STATUS)
-    print(sys.argv[1], "on", sys.argv[2], "passed")
+    run_scenario_on((heard, killed, restarted, unanswered, no_server), (*SERVERS, "none"), SoundServerUnavailable,
+                    sys.argv)

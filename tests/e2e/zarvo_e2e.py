@@ -35,6 +35,7 @@ GAME_PRELOAD = os.environ.get("ZARVO_PRELOAD", "")
 
 # The game's own limit: a scenario that loses control of it still ends.
 GAME_TIME_LIMIT_S = 90
+SKIP_STATUS = 77  # what CTest's SKIP_RETURN_CODE is set to for the scripts
 # By its full name: the game may be given a PATH of its own.
 TIMEOUT = shutil.which("timeout")
 XVFB_TIME_LIMIT_S = 150
@@ -1287,6 +1288,21 @@ def run_scenario(scenarios, argv):
         sys.exit(2)
     table[argv[1]]()
     print(argv[1], "passed")
+
+
+def run_scenario_on(scenarios, places, unavailable, argv):
+    """Runs the scenario argv[1] names on the place argv[2] names (a desktop,
+    a sound server); where that place cannot be had (the exception
+    unavailable), says so in one line and skips."""
+    table = {function.__name__: function for function in scenarios}
+    if len(argv) != 3 or argv[1] not in table or argv[2] not in places:
+        sys.exit(f"usage: {os.path.basename(argv[0])} {'|'.join(table)} {'|'.join(places)}")
+    try:
+        table[argv[1]](argv[2])
+    except unavailable as reason:
+        print(f"SKIP: {argv[2]} cannot start on this machine: {reason}")
+        sys.exit(SKIP_STATUS)
+    print(argv[1], "on", argv[2], "passed")
 
 
 def run_script(main):
