@@ -16,13 +16,12 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "e2e"))
-from zarvo_e2e import (TITLE_BLUE, TOP_BAR_BLUE, WALL_BLUE, WHITE, WineSession, check,  # noqa: E402
-                       run_scenario, wait_until)
+from zarvo_e2e import (SKIP_STATUS, TITLE_BLUE, TOP_BAR_BLUE, WALL_BLUE, WHITE, WineSession,  # noqa: E402
+                       check, run_scenario, wait_until)
 from sound_servers import SoundServer, SoundServerUnavailable  # noqa: E402
 from sounds import NAMES, PARK_S  # noqa: E402
 
 ESCAPE_STATUS = 27  # the last message taken is a key message of Escape, whose word parameter is 27
-SKIP_STATUS = 77
 # Seconds of a sound game, the splash's five among them: every sound comes up.
 PLAYED_S = 25
 
