@@ -3,6 +3,11 @@
 
     scenarios.py windowed_play
 
+and one row of the table of machines as players have them (MACHINES, at the
+end), each a fault of the player's machine that the game must live with:
+
+    scenarios.py machine small_screen
+
 The program, the window-manager tool and the sounds are found through the
 ZARVO, ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables (CTest sets them).
 """
@@ -15,10 +20,11 @@ import signal
 import sys
 import tempfile
 import time
+from typing import Callable, NamedTuple
 
 from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       court_out_of_sight, group_processes, run_scenario, score_bars, shows_court, shows_splash,
-                       wait_until)
+                       court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars, shows_court,
+                       shows_splash, wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
@@ -512,7 +518,34 @@ def defaults_by_return():
             shutil.rmtree(session.game_env["PATH"])
 
 
+# ---- machines as players have them --------------------------------------------------------
+#
+# Each row is a fault of a player's machine: how the test makes it, and what
+# the player must see on it. Its function makes the machine, plays, and checks.
+
+
+class Machine(NamedTuple):
+    made: str  # how the machine is made
+    seen: str  # what the player must see
+    play: Callable[[], None]
+
+
+class MachineUnavailable(Exception):
+    """What the row needs cannot be had on this machine (a tool, a server)."""
+
+
+MACHINES = {
+}
+
+
+def machine(row):
+    MACHINES[row].play()
+
+
 if __name__ == "__main__":
+    if sys.argv[1:2] == ["machine"]:
+        run_scenario_on((machine,), MACHINES, MachineUnavailable, sys.argv)
+        sys.exit(0)
     run_scenario((
         windowed_play, close_request, fullscreen_mode, fallback_no, fallback_cancel, fallback_yes,
         escape_after_mouse_motion, no_sound_device, bad_sound_files, read_only_folder, no_display,
