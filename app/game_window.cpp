@@ -1,5 +1,6 @@
 #include "app/game_window.h"
 
+#include "app/window_fit.h"
 #include "render/scene_setup.h"
 #include "world/world_values.h"
 
@@ -34,6 +35,16 @@ bool AskYes(const char* text, const char* caption, std::uint32_t extraStyle) {
            platform::kIdYes;
 }
 
+// Where the window goes on this screen; for a shown window, with the frame
+// its window manager gave it. Where the work area is unknown, as asked.
+WindowPlace PlaceOnScreen(platform::Window* window, platform::WindowStyle style, int width, int height) {
+    platform::ScreenRect workArea;
+    if (!platform::GetWorkArea(&workArea)) {
+        return {0, 0, width, height};
+    }
+    return FitInWorkArea(width, height, workArea, platform::GetFrameMargins(window, style));
+}
+
 }  // namespace
 
 bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool fullscreenWish) {
@@ -53,7 +64,8 @@ bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool ful
         rightComputer = true;
     }
 
-    if (fullscreen && !platform::ChangeDisplayMode(width, height, bits)) {
+    const bool modeChanged = fullscreen && platform::ChangeDisplayMode(width, height, bits);
+    if (fullscreen && !modeChanged) {
         const int answer = platform::ShowMessageBox(
             "The requested fullscreen mode does not seem to be\nsupported by your video card. "
             "Attempt it anyway?\n('No' will initiate windowed mode, cancel will quit)",
@@ -73,7 +85,13 @@ bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool ful
     const platform::WindowStyle style =
         fullscreen ? platform::WindowStyle::Popup : platform::WindowStyle::Overlapped;
 
-    hWnd = platform::CreateGameWindow(hInstance, title.Text(), width, height, style);
+    // In the display mode it changed to, the window is the screen; any other
+    // window must fit on the screen as it is.
+    const bool fitToScreen = !modeChanged;
+    const WindowPlace place =
+        fitToScreen ? PlaceOnScreen(nullptr, style, width, height) : WindowPlace{0, 0, width, height};
+    hWnd = platform::CreateGameWindow(hInstance, title.Text(), place.left, place.top, place.clientWidth,
+                                      place.clientHeight, style);
     if (hWnd == nullptr) {
         return FailAfterTeardown("Window creation error.");
     }
@@ -97,7 +115,20 @@ bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool ful
     }
 
     platform::ShowGameWindow(hWnd);
-    ResizeScene(width, height);
+    if (fitToScreen) {
+        // A window manager's frame is known once the window is shown; where it
+        // takes the window past the work area, the window is fitted again.
+        const WindowPlace framed = PlaceOnScreen(hWnd, style, width, height);
+        if (framed != place) {
+            platform::PlaceGameWindow(hWnd, framed.left, framed.top, framed.clientWidth, framed.clientHeight);
+        }
+    }
+    // The projection is set for the client area the window has, which a
+    // small screen makes smaller than the one asked for.
+    int clientWidth = width;
+    int clientHeight = height;
+    platform::GetClientSize(hWnd, &clientWidth, &clientHeight);
+    ResizeScene(clientWidth, clientHeight);
     if (!InitScene()) {
         return FailAfterTeardown("Initialization failed.");
     }

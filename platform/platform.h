@@ -70,13 +70,35 @@ enum class WindowStyle {
     Overlapped,  // windowed: caption, frame, system menu, minimise and maximise
 };
 
-// Creates the window hidden, outer top-left corner at the screen's top-left,
-// sized so that its client area is clientWidth by clientHeight. Null on failure.
-Window* CreateGameWindow(Module* module, const char* title, int clientWidth, int clientHeight,
-                         WindowStyle style);
+// A rectangle on the screen, in screen pixels; or, for a window's frame, how
+// far the window reaches beyond its client area on each side.
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The primary monitor's work area: the screen less its task bars and panels.
+// False where it cannot be told.
+bool GetWorkArea(ScreenRect* area);
+// The frame of a window of this style. Of an existing window, the frame it
+// has now: where a window manager draws it, it is known once the window is
+// shown, and zero before.
+ScreenRect GetFrameMargins(Window* window, WindowStyle style);
+
+// Creates the window hidden, its outer top-left corner at left, top, sized so
+// that its client area is clientWidth by clientHeight. Null on failure.
+Window* CreateGameWindow(Module* module, const char* title, int left, int top, int clientWidth,
+                         int clientHeight, WindowStyle style);
 bool DestroyGameWindow(Window* window);
 // Shows the window, brings it to the foreground and gives it the keyboard focus.
 void ShowGameWindow(Window* window);
+// Moves the window's outer top-left corner to left, top and gives it a client
+// area of clientWidth by clientHeight.
+bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int clientHeight);
+// The size of the window's client area now.
+bool GetClientSize(Window* window, int* width, int* height);
 
 // ---- Device context and GL context -----------------------------------------
 struct DeviceContext;  // opaque

@@ -8,34 +8,19 @@
 // itself, as a manager would have, without waiting for an answer that cannot
 // come. SDL 2, which never waited, sees a state it already has.
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <string>
 
 #include "platform/sdl/sdl_window.h"
+#include "platform/sdl/x_errors.h"
 
 namespace {
 
-struct XWindow {
-    Display* display = nullptr;
-    ::Window window = None;
-    ::Window root = None;
-};
-
-// The X window under an SDL window; an empty one where SDL is not on X11.
-XWindow XWindowOf(SDL_Window* handle) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    XWindow found;
-    XWindowAttributes attributes{};
-    if (SDL_GetWindowWMInfo(handle, &info) && info.subsystem == SDL_SYSWM_X11 &&
-        XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes)) {
-        found = {info.info.x11.display, info.info.x11.window, attributes.root};
-    }
-    return found;
-}
+using sdlwindow::XErrorTrap;
+using sdlwindow::XWindow;
+using sdlwindow::XWindowOf;
 
 // The window that a window property names, or None.
 ::Window NamedWindow(Display* display, ::Window window, Atom property) {
@@ -58,11 +43,13 @@ XWindow XWindowOf(SDL_Window* handle) {
 
 // A window manager that follows the desktop conventions names a window of its
 // own on the root window, and that window names itself; one that has died
-// leaves the root's name pointing at nothing.
+// leaves the root's name pointing at a window that is gone.
 bool ManagerRuns(const XWindow& x) {
+    const XErrorTrap trap(x.display);
     const Atom check = XInternAtom(x.display, "_NET_SUPPORTING_WM_CHECK", False);
     const ::Window manager = NamedWindow(x.display, x.root, check);
-    return manager != None && NamedWindow(x.display, manager, check) == manager;
+    const bool named = manager != None && NamedWindow(x.display, manager, check) == manager;
+    return named && !trap.Caught();
 }
 
 void SetFullscreenState(const XWindow& x, bool fullscreen) {

@@ -18,6 +18,8 @@ struct Window {
     SDL_Window* handle = nullptr;
     bool changesMode = false;  // fullscreen in the mode ChangeDisplayMode found
     bool framed = false;
+    int left = 0;  // where the frame's outer corner goes
+    int top = 0;
     DeviceContext dc;
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/sdl/x_errors.h"
 
 namespace platform {
 
@@ -45,6 +46,13 @@ void SetGlAttributes(int depthBits) {
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
+}
+
+// SDL places the client area; where a window manager has added a frame, the
+// client area moves so that the frame's corner is where the window goes.
+void PutFrameCorner(Window* window) {
+    const ScreenRect frame = GetFrameMargins(window, WindowStyle::Overlapped);
+    SDL_SetWindowPosition(window->handle, window->left + frame.left, window->top + frame.top);
 }
 
 }  // namespace
@@ -105,7 +113,30 @@ void ShowMouseCursor(bool show) {
     }
 }
 
-Window* CreateGameWindow(Module* module, const char* title, int clientWidth, int clientHeight,
+bool GetWorkArea(ScreenRect* area) {
+    SDL_Rect usable{};
+    if (!classRegistered || SDL_GetDisplayUsableBounds(kDisplay, &usable) != 0) {
+        return false;
+    }
+    *area = {usable.x, usable.y, usable.x + usable.w, usable.y + usable.h};
+    return true;
+}
+
+// SDL knows a frame only as the window manager tells it, once the window is
+// shown; SDL 2.26 reads what it was told as it takes its events.
+ScreenRect GetFrameMargins(Window* window, WindowStyle) {
+    ScreenRect frame;
+    if (window == nullptr || !window->framed) {
+        return frame;
+    }
+    SDL_PumpEvents();
+    if (SDL_GetWindowBordersSize(window->handle, &frame.top, &frame.left, &frame.bottom, &frame.right) != 0) {
+        frame = {};
+    }
+    return frame;
+}
+
+Window* CreateGameWindow(Module* module, const char* title, int left, int top, int clientWidth, int clientHeight,
                          WindowStyle style) {
     if (module != &ownModule || !classRegistered || sdlwindow::current != nullptr) {
         return nullptr;
@@ -125,10 +156,15 @@ Window* CreateGameWindow(Module* module, const char* title, int clientWidth, int
         // Fullscreen style over the desktop as it is.
         flags |= SDL_WINDOW_BORDERLESS;
     }
-    SDL_Window* handle = SDL_CreateWindow(title, 0, 0, clientWidth, clientHeight, flags);
+    // SDL tries a GL context of its own while it makes the window; a server
+    // that refuses it must not end the game here: the game's own context is
+    // refused next, and the player is told.
+    sdlwindow::XErrorTrap trap;
+    SDL_Window* handle = SDL_CreateWindow(title, left, top, clientWidth, clientHeight, flags);
     if (handle == nullptr) {
         return nullptr;
     }
+    trap.Watch(sdlwindow::XWindowOf(handle).display);
     if (changesMode && SDL_SetWindowDisplayMode(handle, &changedMode) != 0) {
         SDL_DestroyWindow(handle);
         return nullptr;
@@ -137,6 +173,8 @@ Window* CreateGameWindow(Module* module, const char* title, int clientWidth, int
     window->handle = handle;
     window->changesMode = changesMode;
     window->framed = style == WindowStyle::Overlapped;
+    window->left = left;
+    window->top = top;
     window->dc.window = window;
     window->dc.colorBits = kPixelBits;
     window->dc.depthBits = kDepthBits;
@@ -163,17 +201,30 @@ void ShowGameWindow(Window* window) {
     } else {
         SDL_ShowWindow(window->handle);
     }
-    if (window->framed) {
-        // SDL places the client area; where a window manager has added a frame,
-        // move the client area so that the frame's corner is at the screen's.
-        int top = 0;
-        int left = 0;
-        if (SDL_GetWindowBordersSize(window->handle, &top, &left, nullptr, nullptr) == 0 &&
-            (top != 0 || left != 0)) {
-            SDL_SetWindowPosition(window->handle, left, top);
-        }
+    const ScreenRect frame = GetFrameMargins(window, WindowStyle::Overlapped);
+    if (frame.top != 0 || frame.left != 0) {
+        PutFrameCorner(window);
     }
     SDL_RaiseWindow(window->handle);
+}
+
+bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int clientHeight) {
+    if (window == nullptr) {
+        return false;
+    }
+    window->left = left;
+    window->top = top;
+    SDL_SetWindowSize(window->handle, clientWidth, clientHeight);
+    PutFrameCorner(window);
+    return true;
+}
+
+bool GetClientSize(Window* window, int* width, int* height) {
+    if (window == nullptr) {
+        return false;
+    }
+    SDL_GetWindowSize(window->handle, width, height);
+    return true;
 }
 
 DeviceContext* GetDeviceContext(Window* window) {
@@ -209,6 +260,9 @@ GlContext* CreateGlContext(DeviceContext* dc) {
     if (dc == nullptr || !dc->formatSet) {
         return nullptr;
     }
+    // The server may refuse the context (an indirect one where it offers
+    // none): an X error, which fails this step rather than the program.
+    const sdlwindow::XErrorTrap trap(sdlwindow::XWindowOf(dc->window->handle).display);
     SDL_GLContext context = SDL_GL_CreateContext(dc->window->handle);
     if (context == nullptr) {
         return nullptr;
@@ -216,7 +270,7 @@ GlContext* CreateGlContext(DeviceContext* dc) {
     int doubleBuffered = 0;
     int depth = 0;
     int red = 0;
-    if (SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered) != 0 || doubleBuffered == 0 ||
+    if (trap.Caught() || SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered) != 0 || doubleBuffered == 0 ||
         SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth) != 0 || depth < dc->depthBits ||
         SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &red) != 0 || red < kColorChannelBits) {
         SDL_GL_DeleteContext(context);
@@ -232,7 +286,8 @@ bool MakeGlContextCurrent(DeviceContext* dc, GlContext* context) {
     if (dc == nullptr || context == nullptr) {
         return false;
     }
-    return SDL_GL_MakeCurrent(dc->window->handle, context->context) == 0;
+    const sdlwindow::XErrorTrap trap(sdlwindow::XWindowOf(dc->window->handle).display);
+    return SDL_GL_MakeCurrent(dc->window->handle, context->context) == 0 && !trap.Caught();
 }
 
 bool DeleteGlContext(GlContext* context) {

@@ -152,18 +152,54 @@ void ShowMouseCursor(bool show) {
     state.cursorShown = show;
 }
 
-Window* CreateGameWindow(Module*, const char* title, int clientWidth, int clientHeight, WindowStyle style) {
+bool GetWorkArea(ScreenRect* area) {
+    if (Fails("GetWorkArea")) {
+        return false;
+    }
+    *area = state.workArea;
+    return true;
+}
+
+ScreenRect GetFrameMargins(Window* window, WindowStyle style) {
+    if (style == WindowStyle::Popup || (state.frameKnownOnceShown && (window == nullptr || !state.windowShown))) {
+        return {};
+    }
+    return state.frame;
+}
+
+Window* CreateGameWindow(Module*, const char* title, int left, int top, int clientWidth, int clientHeight,
+                         WindowStyle style) {
     Record(std::string("CreateGameWindow(") + title + "," + std::to_string(clientWidth) + "," +
            std::to_string(clientHeight) + "," + (style == WindowStyle::Popup ? "popup" : "overlapped") + ")");
-    return Fails("CreateGameWindow") ? nullptr : reinterpret_cast<Window*>(&testplatform::windowToken);
+    if (Fails("CreateGameWindow")) {
+        return nullptr;
+    }
+    state.windowPlace = {left, top, clientWidth, clientHeight};
+    return reinterpret_cast<Window*>(&testplatform::windowToken);
 }
 
 bool DestroyGameWindow(Window*) {
     Record("DestroyGameWindow()");
+    state.windowShown = false;
     return !Fails("DestroyGameWindow");
 }
 
-void ShowGameWindow(Window*) { Record("ShowGameWindow()"); }
+void ShowGameWindow(Window*) {
+    Record("ShowGameWindow()");
+    state.windowShown = true;
+}
+
+bool PlaceGameWindow(Window*, int left, int top, int clientWidth, int clientHeight) {
+    Record("PlaceGameWindow(" + std::to_string(clientWidth) + "," + std::to_string(clientHeight) + ")");
+    state.windowPlace = {left, top, clientWidth, clientHeight};
+    return true;
+}
+
+bool GetClientSize(Window*, int* width, int* height) {
+    *width = state.windowPlace.clientWidth;
+    *height = state.windowPlace.clientHeight;
+    return true;
+}
 
 DeviceContext* GetDeviceContext(Window*) {
     Record("GetDeviceContext()");

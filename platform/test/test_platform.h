@@ -48,6 +48,21 @@ struct State {
     // every this many milliseconds instead of the requested delay.
     int realTimerPeriodMs = 0;
 
+    // The primary monitor's work area and a framed window's frame: by default
+    // a screen the 1152x864 window fits on with room to spare.
+    platform::ScreenRect workArea{0, 0, 1920, 1080};
+    platform::ScreenRect frame{8, 31, 8, 8};
+    // As with a window manager's frame: unknown (zero) until the window is shown.
+    bool frameKnownOnceShown = false;
+    // Where the window was created or last placed, and its client area.
+    struct {
+        int left = 0;
+        int top = 0;
+        int clientWidth = 0;
+        int clientHeight = 0;
+    } windowPlace;
+    bool windowShown = false;
+
     std::vector<std::string> calls;
     std::vector<MessageBoxCall> messageBoxes;
     // Sounds are kept without allocating, so frames stay allocation-free.

@@ -109,18 +109,52 @@ void RestoreDisplayMode() { ChangeDisplaySettingsA(nullptr, 0); }
 
 void ShowMouseCursor(bool show) { ShowCursor(show ? TRUE : FALSE); }
 
-Window* CreateGameWindow(Module* module, const char* title, int clientWidth, int clientHeight,
-                         WindowStyle style) {
-    DWORD windowStyle = WS_POPUP;
-    DWORD extendedStyle = WS_EX_APPWINDOW;
+namespace {
+
+struct Styles {
+    DWORD style;
+    DWORD extended;
+};
+
+Styles StylesOf(WindowStyle style) {
     if (style == WindowStyle::Overlapped) {
-        windowStyle = WS_OVERLAPPEDWINDOW;
-        extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+        return {WS_OVERLAPPEDWINDOW, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE};
     }
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, windowStyle, FALSE, extendedStyle);
-    HWND window = CreateWindowExA(extendedStyle, kClassName, title,
-                                  windowStyle | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+    return {WS_POPUP, WS_EX_APPWINDOW};
+}
+
+// The window's outer rectangle for a client area of this size at 0, 0.
+RECT OuterRect(const Styles& styles, int clientWidth, int clientHeight) {
+    RECT outer{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&outer, styles.style, FALSE, styles.extended);
+    return outer;
+}
+
+}  // namespace
+
+bool GetWorkArea(ScreenRect* area) {
+    MONITORINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info)) {
+        return false;
+    }
+    *area = {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+    return true;
+}
+
+// The system draws the frame as the style says, known before the window is.
+ScreenRect GetFrameMargins(Window*, WindowStyle style) {
+    const RECT outer = OuterRect(StylesOf(style), 0, 0);
+    return {-outer.left, -outer.top, outer.right, outer.bottom};
+}
+
+Window* CreateGameWindow(Module* module, const char* title, int left, int top, int clientWidth, int clientHeight,
+                         WindowStyle style) {
+    const Styles styles = StylesOf(style);
+    const RECT frame = OuterRect(styles, clientWidth, clientHeight);
+    HWND window = CreateWindowExA(styles.extended, kClassName, title,
+                                  styles.style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, left, top,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                   nullptr, win32::ToHandle(module), nullptr);
     return win32::FromHandle(window);
@@ -133,6 +167,25 @@ void ShowGameWindow(Window* window) {
     ShowWindow(handle, SW_SHOW);
     SetForegroundWindow(handle);
     SetFocus(handle);
+}
+
+bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int clientHeight) {
+    HWND handle = win32::ToHandle(window);
+    const Styles styles{static_cast<DWORD>(GetWindowLongPtrA(handle, GWL_STYLE)),
+                        static_cast<DWORD>(GetWindowLongPtrA(handle, GWL_EXSTYLE))};
+    const RECT outer = OuterRect(styles, clientWidth, clientHeight);
+    return SetWindowPos(handle, nullptr, left, top, outer.right - outer.left, outer.bottom - outer.top,
+                        SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
+
+bool GetClientSize(Window* window, int* width, int* height) {
+    RECT client;
+    if (!GetClientRect(win32::ToHandle(window), &client)) {
+        return false;
+    }
+    *width = client.right - client.left;
+    *height = client.bottom - client.top;
+    return true;
 }
 
 DeviceContext* GetDeviceContext(Window* window) { return win32::FromHandle(GetDC(win32::ToHandle(window))); }

@@ -35,9 +35,7 @@ FULLSCREEN_SPLASH_SECONDS = 2
 
 def client_geometry(session, window_id):
     """(x, y, width, height) of the window's client area on the screen."""
-    info = session.run("xwininfo", "-id", window_id)
-    return tuple(int(re.search(rf"{field}:\s+(-?\d+)", info).group(1))
-                 for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+    return session.geometry(window_id)
 
 
 def net_wm_state(session, window_id):

@@ -22,9 +22,9 @@ import tempfile
 import time
 from typing import Callable, NamedTuple
 
-from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, check, check_log,
-                       court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars, shows_court,
-                       shows_splash, wait_until)
+from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, WineSession, check,
+                       check_log, court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars,
+                       shows_court, shows_splash, wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
@@ -524,6 +524,118 @@ def defaults_by_return():
 # the player must see on it. Its function makes the machine, plays, and checks.
 
 
+FULLSCREEN_MODE = (1152, 864)
+
+
+def kill_window_manager(session):
+    """Kills openbox as a crash would: the root window goes on naming its
+    check window, which is gone."""
+    os.killpg(session.manager.pid, signal.SIGKILL)
+    session.manager.wait()
+    session.desktop = "xvfb"  # no one manages the screen from now on
+    check("_NET_SUPPORTING_WM_CHECK(WINDOW)" in session.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+          "the dead window manager's check window is not named on the root window")
+
+
+def dead_window_manager():
+    """openbox killed before the game starts, and killed during fullscreen
+    play."""
+    for killed in ("before the start", "during play"):
+        with Session("dead-window-manager", desktop="openbox") as session:
+            session.add_display_mode(*FULLSCREEN_MODE)
+            before = session.screen_size()
+            if killed == "before the start":
+                kill_window_manager(session)
+            session.start_game()
+            session.answer_start_questions(fullscreen=True, left=True, right=False)
+            check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None,
+                  f"window manager killed {killed}: no splash")
+            check(session.screen_size() == FULLSCREEN_MODE, f"the screen is {session.screen_size()} in fullscreen")
+            if killed == "during play":
+                kill_window_manager(session)
+                wait_for_court(session)
+            status = session.press_escape_and_wait_exit()
+            check(status == ESCAPE_STATUS, f"window manager killed {killed}: exit status {status} after Escape, "
+                  f"expected {ESCAPE_STATUS}")
+            check(wait_until(lambda: session.screen_size() == before, 3), "the display mode did not come back")
+
+
+def context_refused():
+    """Fullscreen asked for, then the X server refuses the GL context."""
+    with Session("context-refused", xvfb_args=["-fp", "built-ins"]) as session:
+        session.add_display_mode(*FULLSCREEN_MODE)
+        before = session.screen_size()
+        # SDL 2 cannot draw boxes with the built-in font alone, so it prints
+        # each text with its answer: the defaults, fullscreen among them.
+        session.game_env = {"LIBGL_ALWAYS_INDIRECT": "1", "PATH": folder_with({})}
+        session.start_game()
+        if sdl3_underneath():
+            for title in ("Start fullscreen?", "Left AI", "Right AI"):
+                session.answer(title, "Return")
+            session.wait_window("Error")
+            check(session.screen_size() == before, "the display mode was not restored before the Error box")
+            session.answer("Error", "Return")
+        status = session.wait_exit(20)
+        check(status == 0, f"exit status {status}, expected 0 after the Error box")
+        if not sdl3_underneath():
+            error = session.printed_question("Error") or ""
+            check(error.startswith("Error: Unable to create a GL rendering context. [answered OK"),
+                  f"not the Error box for the GL context: {error!r}\n{session.game_stderr()}")
+        check(session.screen_size() == before, f"the screen is {session.screen_size()}, expected {before}")
+        shutil.rmtree(session.game_env["PATH"])
+
+
+SMALL_SCREEN = "1366x768x24"  # a laptop's
+
+
+def small_screen():
+    """Framed under openbox and on a bare X server, and the borderless
+    window of the fullscreen fallback."""
+    for desktop, borderless in (("openbox", False), ("xvfb", False), ("xvfb", True)):
+        with Session("small-screen", screen=SMALL_SCREEN, desktop=desktop) as session:
+            if borderless:
+                fallback_question(session)
+                session.answer("Zarvo", "Return")  # Yes: borderless, over the desktop as it is
+            else:
+                session.start_game()
+                session.answer_start_questions(fullscreen=False, left=True, right=False)
+            client = session.geometry(session.wait_game_window().id)
+            check_court_on_screen(session, client, f"{desktop}, borderless {borderless}")
+            status = session.press_escape_and_wait_exit()
+            check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
+def small_screen_wine():
+    """Zarvo.exe under Wine: framed, and the borderless fallback window."""
+    with WineSession("small-screen", screen=SMALL_SCREEN) as session:
+        for borderless in (False, True):
+            session.start_game()
+            session.start_questions(fullscreen=borderless, left=True, right=False)
+            if borderless:
+                box = session.wait_caption("Zarvo")
+                session.focus(box)
+                session.xdotool("key", "Return")  # Yes
+                check(wait_until(lambda: session.window_gone(box), 5), "the fallback question did not close")
+            client = session.client_geometry(session.wait_caption("Zarvo"))
+            check_court_on_screen(session, client, f"Wine, borderless {borderless}")
+            status = session.press_escape_and_wait_exit(15)
+            check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+            session.stop_wineserver()
+
+
+def check_court_on_screen(session, client, where):
+    """The client area (x, y, width, height) lies on the screen and shows the
+    whole court."""
+    x, y, width, height = client
+    screen_width, screen_height = session.screen_size()
+    check(x >= 0 and y >= 0 and x + width <= screen_width and y + height <= screen_height,
+          f"{where}: the client area {width}x{height}+{x}+{y} runs off the {screen_width}x{screen_height} screen")
+    shot = session.wait_shot(lambda s: not court_out_of_sight(s, client),
+                             timeout=SPLASH_SECONDS + FIRST_FRAME_SECONDS + 2)
+    check(shot is not None, f"{where}: the court is not all in sight in {width}x{height}+{x}+{y}: "
+          f"{court_out_of_sight(session.shot(), client)}")
+
+
 class Machine(NamedTuple):
     made: str  # how the machine is made
     seen: str  # what the player must see
@@ -535,6 +647,22 @@ class MachineUnavailable(Exception):
 
 
 MACHINES = {
+    "dead_window_manager": Machine(
+        "openbox on a 1280x1024 X server with the 1152x864 mode, killed with SIGKILL before the game starts, and "
+        "again during fullscreen play: the root window names the manager's check window, which is gone",
+        "fullscreen in 1152x864; Escape gives 27 and the display mode back", dead_window_manager),
+    "context_refused": Machine(
+        "the GL context asked for indirectly (LIBGL_ALWAYS_INDIRECT=1, as over remote X) of an X server that "
+        "offers no indirect GL: the server refuses it with an X error",
+        'fullscreen Yes: the display mode back, then "Unable to create a GL rendering context." and status 0',
+        context_refused),
+    "small_screen": Machine(
+        "a 1366x768 screen, under openbox and bare; windowed, and the borderless window of the fullscreen fallback",
+        "the largest window that fits, the whole court in it",
+        small_screen),
+    "small_screen_wine": Machine(
+        "the same screen, Zarvo.exe under Wine: windowed, and the borderless fallback window",
+        "the same", small_screen_wine),
 }
 
 

@@ -826,6 +826,12 @@ class Session:
         self.xdotool("windowfocus" if self.desktop == "xvfb" else "windowactivate", window_id, check_result=False)
         check(wait_until(lambda: self.has_focus(window_id), 3), f"window {window_id} does not take the focus")
 
+    def geometry(self, window_id):
+        """(x, y, width, height) of the window on the screen."""
+        info = self.run("xwininfo", "-id", window_id)
+        return tuple(int(re.search(rf"{field}:\s+(-?\d+)", info).group(1))
+                     for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
     def properties(self, window_id):
         return self.run("xprop", "-id", window_id)
 
@@ -1232,12 +1238,6 @@ class WineSession(Session):
         self.xdotool("key", key)
         check(wait_until(lambda: self.window_gone(box), 5), f"box {caption!r} still open after {key}")
         self.last_answer_time = time.monotonic()
-
-    def geometry(self, window_id):
-        """(x, y, width, height) of the window on the screen."""
-        info = self.run("xwininfo", "-id", window_id)
-        return tuple(int(re.search(rf"{field}:\s+(-?\d+)", info).group(1))
-                     for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
     def client_geometry(self, window_id):
         """(x, y, width, height) of the client area: the X child window that
