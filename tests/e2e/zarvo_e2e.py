@@ -33,6 +33,9 @@ SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
 # driver mapped to the end, so that its allocations can be told apart).
 GAME_PRELOAD = os.environ.get("ZARVO_PRELOAD", "")
 
+# The user and group with no rights of their own that a session may run the
+# game as (nobody, nogroup).
+NOBODY = 65534
 # The game's own limit: a scenario that loses control of it still ends.
 GAME_TIME_LIMIT_S = 90
 SKIP_STATUS = 77  # what CTest's SKIP_RETURN_CODE is set to for the scripts
@@ -651,18 +654,20 @@ class Session:
         # A variable given as None is left out.
         return {name: value for name, value in env.items() if value is not None}
 
-    def start_game(self):
+    def start_game(self, command=None):
+        """Starts the program, or command in its place as it is given (an
+        installed launcher, say), in the session's folder."""
         game = GAME
-        if self.as_nobody:
+        if self.as_nobody and command is None:
             # The build folder may lie inside a folder only its owner can enter
             # (a clone in a mktemp folder), so nobody runs a copy of the program.
             self.program_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-program-")
             os.chmod(self.program_folder, 0o755)
             game = shutil.copy(GAME, self.program_folder)
             os.chmod(game, 0o755)
-        command = [TIMEOUT, "-s", "KILL", str(self.time_limit), game]
+        command = [TIMEOUT, "-s", "KILL", str(self.time_limit), *(command or [game])]
         if self.as_nobody:
-            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
+            command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"] + command
         self.stderr = tempfile.TemporaryFile("w+")
         env = self.environment()
         env.update(self.game_env)
