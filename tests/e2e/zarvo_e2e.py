@@ -96,6 +96,15 @@ def wait_until(condition, timeout, interval=0.05):
         time.sleep(interval)
 
 
+def appending(output):
+    """Sets a file to append, for the output of processes that the test reads
+    while they run. They share the file's offset with the test, which goes
+    back to the start to read: without it, a line written meanwhile lands
+    there, over earlier output (a KWin script's last line before its first)."""
+    fcntl.fcntl(output, fcntl.F_SETFL, fcntl.fcntl(output, fcntl.F_GETFL) | os.O_APPEND)
+    return output
+
+
 def near(pixel, colour, tolerance):
     return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
 
@@ -386,7 +395,7 @@ class Session:
         # mapped before then can stay unmapped, its request never answered.
         self.runtime_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-openbox-")
         ready = os.path.join(self.runtime_folder, "ready")
-        self.manager_output = tempfile.TemporaryFile("w+")
+        self.manager_output = appending(tempfile.TemporaryFile("w+"))
         self.manager = subprocess.Popen(
             [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable", "--startup",
              f"touch {ready}"], env=self.environment(),
@@ -444,7 +453,7 @@ class Session:
             kwin = shutil.copy(shutil.which("kwin_wayland"), self.runtime_folder)
             command = [kwin, "--virtual", "--xwayland", "--socket", "wayland-zarvo", "--width", width,
                        "--height", height, "--no-lockscreen", f"{first_client} {ready} {hold}"]
-        self.manager_output = tempfile.TemporaryFile("w+")
+        self.manager_output = appending(tempfile.TemporaryFile("w+"))
         self.manager = subprocess.Popen(
             [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "dbus-run-session", "--", *command], env=env,
             stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
@@ -668,7 +677,7 @@ class Session:
         command = [TIMEOUT, "-s", "KILL", str(self.time_limit), *(command or [game])]
         if self.as_nobody:
             command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"] + command
-        self.stderr = tempfile.TemporaryFile("w+")
+        self.stderr = appending(tempfile.TemporaryFile("w+"))
         env = self.environment()
         env.update(self.game_env)
         if self.program_folder is not None:
@@ -1181,7 +1190,7 @@ class WineSession(Session):
                 prepare(folder)
         self.folder = folder
         # Wine's trace can hold any bytes.
-        self.stderr = open(os.path.join(self.work, f"wine{self.runs}.out"), "w+", encoding="latin-1")
+        self.stderr = appending(open(os.path.join(self.work, f"wine{self.runs}.out"), "w+", encoding="latin-1"))
         self.game = subprocess.Popen(["timeout", "-s", "KILL", str(self.time_limit), "wine", program or self.program],
                                      cwd=folder, env=dict(self.environment(), **(env or {})), stdout=self.stderr,
                                      stderr=self.stderr, start_new_session=True)
