@@ -17,14 +17,15 @@ import os
 import re
 import shutil
 import signal
+import subprocess
 import sys
 import tempfile
 import time
 from typing import Callable, NamedTuple
 
-from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, ScenarioFailure, Session, WineSession, check,
-                       check_log, court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars,
-                       shows_court, shows_splash, wait_until)
+from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY, SOUND_FILES, SOUNDS, ScenarioFailure, Session,
+                       WineSession, check, check_log, court_out_of_sight, group_processes, run_scenario,
+                       run_scenario_on, score_bars, shows_court, shows_splash, wait_until)
 
 ESCAPE_STATUS = 27
 SPLASH_SECONDS = 5
@@ -646,6 +647,118 @@ class MachineUnavailable(Exception):
     """What the row needs cannot be had on this machine (a tool, a server)."""
 
 
+# The menu launcher of the installed game, started as the menu starts it: by
+# a player with no rights of their own (nobody) and a player's environment
+# alone. The installation is root's, as a package's is.
+
+def installed_launcher(session):
+    """Installs this build into the session's folder; returns its launcher."""
+    if os.geteuid() != 0:
+        raise MachineUnavailable("the player is another user (nobody), whom only root can start a program as")
+    os.chmod(session.folder, 0o755)
+    prefix = os.path.join(session.folder, "prefix")
+    installed = subprocess.run(["cmake", "--install", os.environ["ZARVO_BUILD"], "--prefix", prefix],
+                               capture_output=True, text=True, timeout=120)
+    check(installed.returncode == 0, f"cmake --install failed: {installed.stderr.strip()}")
+    return os.path.join(prefix, "games", "zarvo")
+
+
+def play_from_the_menu(session, launcher, **player_env):
+    """Starts the launcher for a player with only these variables and the
+    display; the first question, then the answers by key, the game with its
+    splash, and Escape's 27. Returns the folder the game played in and what
+    the launcher said (its lines on standard error)."""
+    env = {"PATH": "/usr/bin:/bin", **player_env}
+    env.update((name, session.environment()[name]) for name in ("DISPLAY", "SDL_VIDEODRIVER", "SDL_AUDIODRIVER"))
+    session.start_game(["env", "-i", *(f"{name}={value}" for name, value in env.items()), launcher])
+
+    def asked():
+        check(session.running(), f"the launcher ended with status {session.game.returncode} before the first "
+              f"question: {session.game_stderr().strip()}")
+        return session.window("Start fullscreen?")
+    check(wait_until(asked, 10), "no first question within 10 s")
+    folder = os.readlink(f"/proc/{session.game_pid()}/cwd")
+    session.answer_start_questions(fullscreen=False, left=True, right=False)
+    game_window_at_origin(session)
+    check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
+    status = session.press_escape_and_wait_exit()
+    check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+    return folder, [line for line in session.game_stderr().splitlines() if line.startswith("zarvo: ")]
+
+
+def check_whole_sounds(folder, expected=SOUND_FILES):
+    """The folder holds these sounds, each whole, and no other sound or part
+    of one (the log may be there)."""
+    names = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    check([name for name in names if name != "vorn.txt"] == sorted(expected),
+          f"{folder} holds {names}, expected the sounds {sorted(expected)}")
+    for sound in expected:
+        with open(os.path.join(folder, sound), "rb") as played, open(os.path.join(SOUNDS, sound), "rb") as ours:
+            check(played.read() == ours.read(), f"{sound} in {folder} is not the game's whole sound")
+
+
+def check_played_installed(launcher, folder, said, why):
+    """The game played with the installed sounds, in their read-only folder
+    (so without its log), and the launcher said why in one line."""
+    check(folder.startswith(os.path.dirname(os.path.dirname(launcher)) + "/"),
+          f"the game played in {folder}, not in the installation")
+    check_whole_sounds(folder)
+    check(not os.path.exists(os.path.join(folder, "vorn.txt")), f"the game wrote its log into {folder}")
+    check(len(said) == 1 and why in said[0] and folder in said[0],
+          f"the launcher said {said}, not one line with {why!r} and {folder}")
+
+
+def launcher_read_only_home():
+    with Session("launcher-read-only-home", as_nobody=True) as session:
+        launcher = installed_launcher(session)
+        home = os.path.join(session.folder, "home")
+        os.mkdir(home, 0o555)
+        check_played_installed(launcher, *play_from_the_menu(session, launcher, HOME=home), "Permission denied")
+
+
+def launcher_without_home():
+    with Session("launcher-without-home", as_nobody=True) as session:
+        launcher = installed_launcher(session)
+        check_played_installed(launcher, *play_from_the_menu(session, launcher), "HOME is not set")
+
+
+# Smaller than miss.wav, the first sound copied: the disk fills during that copy.
+FULL_DISK_BYTES = 16 * 1024
+CLONE_NEWNS = 0x00020000
+
+
+def launcher_disk_full():
+    """The player's home on a tmpfs too small for the sounds, in a mount
+    namespace of this test's own: no other process sees it, and it goes with
+    the test. Then the disk is given room, with a miss.wav that an earlier
+    launcher left cut short: the next start copies it again."""
+    with Session("launcher-disk-full", as_nobody=True) as session:
+        launcher = installed_launcher(session)
+        check(os.path.getsize(os.path.join(SOUNDS, "miss.wav")) > FULL_DISK_BYTES, "miss.wav fits the full disk")
+        if ctypes.CDLL(None, use_errno=True).unshare(CLONE_NEWNS) != 0:
+            raise MachineUnavailable(f"no mount namespace of the test's own: {os.strerror(ctypes.get_errno())}")
+        subprocess.run(["mount", "--make-rprivate", "/"], check=True)
+        home = os.path.join(session.folder, "home")
+        os.mkdir(home)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={FULL_DISK_BYTES},uid={NOBODY},gid={NOBODY},mode=0755",
+                        "zarvo-full-disk", home], check=True)
+        try:
+            folder = os.path.join(home, ".local", "share", "zarvo")
+            check_played_installed(launcher, *play_from_the_menu(session, launcher, HOME=home),
+                                   "No space left on device")
+            check_whole_sounds(folder, expected=())
+            with open(os.path.join(SOUNDS, "miss.wav"), "rb") as sound, \
+                    open(os.path.join(folder, "miss.wav"), "wb") as cut_short:
+                cut_short.write(sound.read(FULL_DISK_BYTES // 2))
+            subprocess.run(["mount", "-o", "remount,size=1m", home], check=True)
+            played, said = play_from_the_menu(session, launcher, HOME=home)
+            check(played == folder and not said, f"with room on the disk the game played in {played}: {said}")
+            check_whole_sounds(folder)
+            check(os.path.isfile(os.path.join(folder, "vorn.txt")), f"no log in {folder}")
+        finally:
+            subprocess.run(["umount", "--lazy", home], check=False)
+
+
 MACHINES = {
     "dead_window_manager": Machine(
         "openbox on a 1280x1024 X server with the 1152x864 mode, killed with SIGKILL before the game starts, and "
@@ -663,6 +776,19 @@ MACHINES = {
     "small_screen_wine": Machine(
         "the same screen, Zarvo.exe under Wine: windowed, and the borderless fallback window",
         "the same", small_screen_wine),
+    "launcher_read_only_home": Machine(
+        "a home the player cannot write, as in guest, kiosk and live sessions; the menu launcher",
+        "the game with its sounds, from the installed folder, without its log; one line says why",
+        launcher_read_only_home),
+    "launcher_without_home": Machine(
+        "no HOME (nor XDG_DATA_HOME); the menu launcher",
+        "the game with its sounds, from the installed folder, without its log; one line says why",
+        launcher_without_home),
+    "launcher_disk_full": Machine(
+        "the player's home on a full disk, which fills during the first sound's copy; then room on it",
+        "the game with its sounds, from the installed folder, no sound left cut short; with room, the game "
+        "in the player's folder with the sounds whole",
+        launcher_disk_full),
 }
 
 

@@ -33,6 +33,9 @@ SOUND_FILES = ("miss.wav", "tbhit.wav", "rlhit.wav")
 # driver mapped to the end, so that its allocations can be told apart).
 GAME_PRELOAD = os.environ.get("ZARVO_PRELOAD", "")
 
+# The user and group with no rights of their own that a session may run the
+# game as (nobody, nogroup).
+NOBODY = 65534
 # The game's own limit: a scenario that loses control of it still ends.
 GAME_TIME_LIMIT_S = 90
 SKIP_STATUS = 77  # what CTest's SKIP_RETURN_CODE is set to for the scripts
@@ -91,6 +94,15 @@ def wait_until(condition, timeout, interval=0.05):
         if time.monotonic() > deadline:
             return None
         time.sleep(interval)
+
+
+def appending(output):
+    """Sets a file to append, for the output of processes that the test reads
+    while they run. They share the file's offset with the test, which goes
+    back to the start to read: without it, a line written meanwhile lands
+    there, over earlier output (a KWin script's last line before its first)."""
+    fcntl.fcntl(output, fcntl.F_SETFL, fcntl.fcntl(output, fcntl.F_GETFL) | os.O_APPEND)
+    return output
 
 
 def near(pixel, colour, tolerance):
@@ -383,7 +395,7 @@ class Session:
         # mapped before then can stay unmapped, its request never answered.
         self.runtime_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-openbox-")
         ready = os.path.join(self.runtime_folder, "ready")
-        self.manager_output = tempfile.TemporaryFile("w+")
+        self.manager_output = appending(tempfile.TemporaryFile("w+"))
         self.manager = subprocess.Popen(
             [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable", "--startup",
              f"touch {ready}"], env=self.environment(),
@@ -441,7 +453,7 @@ class Session:
             kwin = shutil.copy(shutil.which("kwin_wayland"), self.runtime_folder)
             command = [kwin, "--virtual", "--xwayland", "--socket", "wayland-zarvo", "--width", width,
                        "--height", height, "--no-lockscreen", f"{first_client} {ready} {hold}"]
-        self.manager_output = tempfile.TemporaryFile("w+")
+        self.manager_output = appending(tempfile.TemporaryFile("w+"))
         self.manager = subprocess.Popen(
             [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "dbus-run-session", "--", *command], env=env,
             stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
@@ -651,19 +663,21 @@ class Session:
         # A variable given as None is left out.
         return {name: value for name, value in env.items() if value is not None}
 
-    def start_game(self):
+    def start_game(self, command=None):
+        """Starts the program, or command in its place as it is given (an
+        installed launcher, say), in the session's folder."""
         game = GAME
-        if self.as_nobody:
+        if self.as_nobody and command is None:
             # The build folder may lie inside a folder only its owner can enter
             # (a clone in a mktemp folder), so nobody runs a copy of the program.
             self.program_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-program-")
             os.chmod(self.program_folder, 0o755)
             game = shutil.copy(GAME, self.program_folder)
             os.chmod(game, 0o755)
-        command = [TIMEOUT, "-s", "KILL", str(self.time_limit), game]
+        command = [TIMEOUT, "-s", "KILL", str(self.time_limit), *(command or [game])]
         if self.as_nobody:
-            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
-        self.stderr = tempfile.TemporaryFile("w+")
+            command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"] + command
+        self.stderr = appending(tempfile.TemporaryFile("w+"))
         env = self.environment()
         env.update(self.game_env)
         if self.program_folder is not None:
@@ -1182,7 +1196,7 @@ class WineSession(Session):
                 prepare(folder)
         self.folder = folder
         # Wine's trace can hold any bytes.
-        self.stderr = open(os.path.join(self.work, f"wine{self.runs}.out"), "w+", encoding="latin-1")
+        self.stderr = appending(open(os.path.join(self.work, f"wine{self.runs}.out"), "w+", encoding="latin-1"))
         self.game = subprocess.Popen(["timeout", "-s", "KILL", str(self.time_limit), "wine", program or self.program],
                                      cwd=folder, env=dict(self.environment(), **(env or {})), stdout=self.stderr,
                                      stderr=self.stderr, start_new_session=True)
