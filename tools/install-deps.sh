@@ -53,6 +53,8 @@ test_packages=(
   # KWin's own window frames, as every Plasma desktop has them: without them
   # KWin has Wayland windows draw their own, and SDL 2.32's never appears.
   openbox mutter kwin-wayland kwin-style-breeze xwayland dbus-user-session wmctrl x11-xserver-utils python3-gi
+  # setxkbmap, for the keyboard layouts a player switches between.
+  x11-xkb-utils
   # The sound loader's fuzz target (the release's clang and its libFuzzer),
   # and hardening-check.
   clang libclang-rt-dev devscripts

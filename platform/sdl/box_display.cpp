@@ -66,15 +66,6 @@ Display* OpenX() {
     return EnvironmentValue("DISPLAY").empty() ? nullptr : XOpenDisplay(nullptr);
 }
 
-// sdl2-compat loads SDL 3 to serve the SDL 2 calls.
-bool ServedBySdl3() {
-    void* sdl3 = dlopen("libSDL3.so.0", RTLD_LAZY | RTLD_NOLOAD);
-    if (sdl3 != nullptr) {
-        dlclose(sdl3);
-    }
-    return sdl3 != nullptr;
-}
-
 bool HasBoxFonts(Display* display) {
     int count = 0;
     char** names = XListFonts(display, kBoxFontPattern, 1, &count);
@@ -87,6 +78,15 @@ bool HasBoxFonts(Display* display) {
 }  // namespace
 
 namespace sdlbackend {
+
+// sdl2-compat loads SDL 3 to serve the SDL 2 calls.
+bool ServedBySdl3() {
+    void* sdl3 = dlopen("libSDL3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    if (sdl3 != nullptr) {
+        dlclose(sdl3);
+    }
+    return sdl3 != nullptr;
+}
 
 std::string NoDisplayForBoxes() {
     if (Display* display = OpenX()) {

@@ -22,6 +22,9 @@ public:
     BoxShown& operator=(const BoxShown&) = delete;
 };
 
+// Whether SDL 3 serves the game's SDL 2 calls (through sdl2-compat).
+bool ServedBySdl3();
+
 // Why no box could be shown: empty when there is a display to show one on.
 // Otherwise "no display" and what was tried.
 std::string NoDisplayForBoxes();

@@ -36,4 +36,8 @@ inline platform::Window* current = nullptr;
 void ShowFullscreenWindow(SDL_Window* handle);
 void LeaveFullscreen(SDL_Window* handle);
 
+// Has the keys follow a keyboard layout switched while the game runs.
+void FollowLayoutSwitches(SDL_Window* handle);
+void StopFollowingLayoutSwitches();
+
 }  // namespace sdlwindow

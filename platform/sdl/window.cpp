@@ -179,6 +179,7 @@ Window* CreateGameWindow(Module* module, const char* title, int left, int top, i
     window->dc.colorBits = kPixelBits;
     window->dc.depthBits = kDepthBits;
     sdlwindow::current = window;
+    sdlwindow::FollowLayoutSwitches(handle);
     return window;
 }
 
@@ -186,6 +187,7 @@ bool DestroyGameWindow(Window* window) {
     if (window == nullptr || window != sdlwindow::current) {
         return false;
     }
+    sdlwindow::StopFollowingLayoutSwitches();
     SDL_DestroyWindow(window->handle);
     delete window;
     sdlwindow::current = nullptr;

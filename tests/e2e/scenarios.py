@@ -586,6 +586,72 @@ def context_refused():
         shutil.rmtree(session.game_env["PATH"])
 
 
+# The physical keys labelled W on a US keyboard and on a French (AZERTY) one,
+# as X key codes; AZERTY has Z where US has W.
+US_W_KEY = 25
+FRENCH_W_KEY = 52
+
+
+class XKeyboard:
+    """The X server's keyboard, as the desktop's layout shortcut and a
+    player's fingers use it: locks an XKB group, presses physical keys."""
+
+    def __init__(self, display_name):
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.xtest = ctypes.CDLL("libXtst.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        for library, name, argtypes in ((self.x11, "XkbLockGroup", [ctypes.c_void_p, ctypes.c_uint, ctypes.c_uint]),
+                                        (self.xtest, "XTestFakeKeyEvent",
+                                         [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]),
+                                        (self.x11, "XSync", [ctypes.c_void_p, ctypes.c_int]),
+                                        (self.x11, "XCloseDisplay", [ctypes.c_void_p])):
+            getattr(library, name).argtypes = argtypes
+        self.display = self.x11.XOpenDisplay(display_name.encode())
+        check(self.display, f"cannot open the display {display_name}")
+
+    def lock_group(self, group):
+        core_keyboard = 0x100
+        self.x11.XkbLockGroup(self.display, core_keyboard, group)
+        self.x11.XSync(self.display, 0)
+
+    def hold(self, keycode, seconds):
+        for down in (True, False):
+            self.xtest.XTestFakeKeyEvent(self.display, keycode, down, 0)
+            self.x11.XSync(self.display, 0)
+            if down:
+                time.sleep(seconds)
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
+
+
+def layout_switched():
+    """Layouts us and fr, the game started in us; the player switches to fr."""
+    with Session("layout-switched") as session:
+        session.run("setxkbmap", "-layout", "us,fr")
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=False, right=False)
+        session.wait_game_window()
+        wait_for_court(session)
+        keyboard = XKeyboard(session.display)
+        try:
+            keyboard.lock_group(1)
+            start = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+            keyboard.hold(FRENCH_W_KEY, 0.3)
+            moved = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+            check(moved < start - 10, f"in the French layout the key labelled W moved the left paddle from row "
+                  f"{start} to {moved}")
+            keyboard.hold(US_W_KEY, 0.3)
+            still = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+            check(abs(still - moved) <= 2, f"in the French layout the key labelled Z moved the left paddle from "
+                  f"row {moved} to {still}")
+        finally:
+            keyboard.close()
+        status = session.press_escape_and_wait_exit()
+        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+
+
 SMALL_SCREEN = "1366x768x24"  # a laptop's
 
 
@@ -769,6 +835,10 @@ MACHINES = {
         "offers no indirect GL: the server refuses it with an X error",
         'fullscreen Yes: the display mode back, then "Unable to create a GL rendering context." and status 0',
         context_refused),
+    "layout_switched": Machine(
+        "keyboard layouts us and fr, the game started in us; the player switches to fr (an XKB group lock, as "
+        "the desktop's shortcut does) during play",
+        "the key labelled W moves the left paddle, the one labelled Z does not", layout_switched),
     "small_screen": Machine(
         "a 1366x768 screen, under openbox and bare; windowed, and the borderless window of the fullscreen fallback",
         "the largest window that fits, the whole court in it",
