@@ -388,6 +388,18 @@ def questions_without_boxes():
         shutil.rmtree(session.game_env["PATH"])
 
 
+def start_in_a_window(session, borderless):
+    """Starts a game, the computer on the left, in a framed window, or in the
+    borderless window of the fullscreen fallback (Yes where the screen lacks
+    the 1152x864 mode): over the desktop as it is."""
+    if borderless:
+        fallback_question(session)
+        session.answer("Zarvo", "Return")
+    else:
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=True, right=False)
+
+
 def narrow_windows():
     """A window narrower than 4:3 shows the whole court, with bands above and
     below: a framed window made 700 by 900, and the borderless fullscreen
@@ -395,12 +407,7 @@ def narrow_windows():
     the display mode cannot change."""
     for fullscreen, (width, height) in ((False, (700, 900)), (True, (1280, 1024))):
         with Session("narrow-windows", screen="1280x1024x24") as session:
-            if fullscreen:
-                fallback_question(session)
-                session.answer("Zarvo", "Return")  # Yes: borderless, over the desktop as it is
-            else:
-                session.start_game()
-                session.answer_start_questions(fullscreen=False, left=True, right=False)
+            start_in_a_window(session, borderless=fullscreen)
             window = game_window_at_origin(session, borderless=fullscreen)
             wait_for_court(session)
             session.xdotool("windowsize", "--sync", window[0], str(width), str(height))
@@ -660,12 +667,7 @@ def small_screen():
     window of the fullscreen fallback."""
     for desktop, borderless in (("openbox", False), ("xvfb", False), ("xvfb", True)):
         with Session("small-screen", screen=SMALL_SCREEN, desktop=desktop) as session:
-            if borderless:
-                fallback_question(session)
-                session.answer("Zarvo", "Return")  # Yes: borderless, over the desktop as it is
-            else:
-                session.start_game()
-                session.answer_start_questions(fullscreen=False, left=True, right=False)
+            start_in_a_window(session, borderless)
             client = session.geometry(session.wait_game_window().id)
             check_court_on_screen(session, client, f"{desktop}, borderless {borderless}")
             status = session.press_escape_and_wait_exit()
