@@ -1,0 +1,339 @@
+"""The latency figures of bench/figures.py: what a player feels of the game's
+frames, seen from outside the game.
+
+  key to screen   a paddle key pressed as a keyboard presses it (XTest), at
+                  random moments, until the paddle has moved on the screen
+                  (zarvo_key_to_screen_probe): median, p90 and worst, in ms
+                  and in frame times of the same run (from its vorn.txt);
+                  for the Linux program also where the time went, from
+                  zarvo_frame_probe preloaded into it: until the game took
+                  the key, the frame drawn before the paddle moved, the
+                  frame that shows it, and from its swap to the screen
+  first frame     the game's last answer to its first frame on the screen,
+                  against zarvo_first_frame_reference (a window, a context,
+                  one clear to the title's colour, a swap) from its start,
+                  the two taking turns; where the game's time went, from
+                  the calls that open its window (zarvo_frame_probe)
+  even frames     a minute of play (both computers): the intervals between
+                  the ends of successive swaps, as zarvo_frame_probe saw
+                  them; the longest, with what the main thread did in them
+                  (its CPU time, and the switches the kernel made: taken
+                  from it, preempted, or given up by it, waiting)
+
+Needs the environment figures.py sets.
+"""
+
+import bisect
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import zarvo_e2e
+from zarvo_e2e import (BOTTOM_WALL_ROW, RIGHT_PADDLE_COLUMN, TITLE_BLUE, TOP_WALL_ROW, Session, WineSession,
+                       check, wait_until)
+from scenarios import wait_for_court
+from stress import answer_both_computers
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tests", "wine"))
+from games import end_with_escape, start_windowed_game  # noqa: E402
+
+KEY_PRESSES = 200
+EVEN_FRAMES_S = 60
+# Targets, in frame times of the same run.
+KEY_MEDIAN_FRAMES = 2
+KEY_P90_FRAMES = 3
+EVEN_P99_MEDIANS = 2
+
+# The right paddle's column, a few pixels either side of its middle, from
+# just inside the top wall to just inside the bottom one (the walls are 9
+# rows thick): in the window at the screen's corner.
+PADDLE_BOX = (RIGHT_PADDLE_COLUMN - 6, TOP_WALL_ROW + 5, 13, BOTTOM_WALL_ROW - TOP_WALL_ROW - 9)
+# The middle of the title, where the first frame is looked for.
+TITLE_BOX = (300, 300, 550, 200)
+COLOUR = ",".join(str(channel) for channel in TITLE_BLUE)
+
+
+def percentile(values, fraction):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
+
+
+def tool(name):
+    return os.path.join(os.environ["ZARVO_BENCH"], name)
+
+
+def frame_probe_environment(path):
+    return {"LD_PRELOAD": tool("libzarvo_frame_probe.so"), "ZARVO_FRAME_PROBE": path}
+
+
+class FrameRecord:
+    """What zarvo_frame_probe wrote, times in seconds on time.monotonic's clock."""
+
+    def __init__(self, path):
+        self.swaps, self.keys, self.calls = [], [], []
+        with open(path) as record:
+            for line in record:
+                fields = line.split()
+                if fields[0] == "swap":
+                    begin, end, cpu, preempted, waited = (int(field) for field in fields[1:6])
+                    self.swaps.append((begin / 1e9, end / 1e9, cpu / 1e9, preempted, waited))
+                elif fields[0] == "key" and fields[2] == "1":
+                    self.keys.append(int(fields[1]) / 1e9)
+                elif fields[0] == "call":
+                    self.calls.append((fields[1], int(fields[2]) / 1e9, int(fields[3]) / 1e9))
+
+    def swap_ends(self):
+        return [swap[1] for swap in self.swaps]
+
+
+def log_rates(session, first_line, last_line):
+    """The frame rates of the whole seconds logged between two line counts."""
+    lines = session.log_lines() or []
+    return [int(line.split()[0]) for line in lines[first_line:last_line]]
+
+
+# ---- key to screen ---------------------------------------------------------------------
+
+
+def run_key_probe(session, box, presses):
+    """Presses the paddle keys; returns [(pressed, seen)] in seconds, the
+    counts of the presses not counted, and the probe's resolution in ms."""
+    x, y, width, height = box
+    result = subprocess.run([tool("zarvo_key_to_screen_probe"), str(presses), str(x), str(y), str(width),
+                             str(height)], env=session.environment(), capture_output=True, text=True,
+                            timeout=presses * 2 + 60)
+    check(result.returncode == 0, f"zarvo_key_to_screen_probe failed: {result.stderr.strip()}")
+    moves = [(int(fields[1]) / 1e9, int(fields[2]) / 1e9)
+             for fields in (line.split() for line in result.stdout.splitlines()) if fields[0] == "moved"]
+    summary = result.stdout.splitlines()[-1].split()
+    counts = dict(zip(summary[0::2], summary[1::2]))
+    check(moves, f"the paddle never moved: {result.stdout.strip()}")
+    return moves, counts
+
+
+def key_figures(moves, counts, rates):
+    frame_ms = 1000 / statistics.mean(rates)
+    latencies = [1000 * (seen - pressed) for pressed, seen in moves]
+    return {"median": statistics.median(latencies), "p90": percentile(latencies, 0.9), "worst": max(latencies),
+            "frame_ms": frame_ms, "rates": rates, "counts": counts, "latencies": latencies}
+
+
+def where_key_time_went(moves, record):
+    """For each press: until the game took the key; until the end of the swap
+    of the frame drawn before the paddle moved; until the end of the next
+    swap, the first frame that shows the move; until the probe saw it. Their
+    medians in ms, and how many presses the screen showed before the game had
+    taken the key (a frame drawn from the last press)."""
+    ends = record.swap_ends()
+    parts, early = [], 0
+    for pressed, seen in moves:
+        taken = record.keys[bisect.bisect_left(record.keys, pressed):][:1]
+        following = ends[bisect.bisect_left(ends, taken[0]):][:2] if taken else []
+        if not taken or taken[0] > seen or len(following) < 2:
+            early += 1
+            continue
+        parts.append((taken[0] - pressed, following[0] - taken[0], following[1] - following[0], seen - following[1]))
+    medians = [1000 * statistics.median(part) for part in zip(*parts)] if parts else []
+    return medians, early
+
+
+def key_to_screen_linux(screen, presses=KEY_PRESSES):
+    with Session("figures-key-linux", screen=screen, time_limit=presses + 120) as session:
+        record_path = os.path.join(session.folder, "frames.txt")
+        session.game_env.update(frame_probe_environment(record_path))
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=True, right=False)
+        session.wait_game_window()
+        wait_for_court(session)
+        first_line = len(session.log_lines() or []) + 1  # the second under way is not whole
+        moves, counts = run_key_probe(session, PADDLE_BOX, presses)
+        last_line = len(session.log_lines() or [])
+        rates = log_rates(session, first_line, last_line)
+        status = session.press_escape_and_wait_exit()
+        check(status == 27, f"the game ended with status {status}")
+        figures = key_figures(moves, counts, rates)
+        figures["parts"], figures["early"] = where_key_time_went(moves, FrameRecord(record_path))
+        return figures
+
+
+def key_to_screen_wine(screen, prefix, program, presses=KEY_PRESSES):
+    with WineSession("figures-key-wine", screen=screen, prefix=prefix, program=program, keep="") as session:
+        window, client = start_windowed_game(session)
+        session.wait_log_lines(6, 20, "Zarvo.exe did not get past its splash")  # the fifth tick ends it
+        first_line = session.log_line_count() + 1
+        x, y, width, height = PADDLE_BOX
+        moves, counts = run_key_probe(session, (client[0] + x, client[1] + y, width, height), presses)
+        rates = log_rates(session, first_line, session.log_line_count())
+        end_with_escape(session, window)
+        return key_figures(moves, counts, rates)
+
+
+def report_keys(program, figures, say):
+    frame = figures["frame_ms"]
+    counts = figures["counts"]
+    in_frames = {name: figures[name] / frame for name in ("median", "p90", "worst")}
+    met = in_frames["median"] <= KEY_MEDIAN_FRAMES and in_frames["p90"] <= KEY_P90_FRAMES
+    say(f"key to screen, {program}: median {figures['median']:.1f} ms, p90 {figures['p90']:.1f}, worst "
+        f"{figures['worst']:.1f}; in frame times of {frame:.2f} ms (mean of {len(figures['rates'])} s, "
+        f"{min(figures['rates'])} to {max(figures['rates'])} fps): median {in_frames['median']:.2f}, "
+        f"p90 {in_frames['p90']:.2f}, worst {in_frames['worst']:.2f} (target: median at most "
+        f"{KEY_MEDIAN_FRAMES}, p90 at most {KEY_P90_FRAMES}: {'met' if met else 'missed'}); "
+        f"{counts['moved']} presses counted of {counts['presses']} ({counts['ball']} with the ball passing, "
+        f"{counts['stale']} showing the last press, {counts['lost']} lost), screen read every "
+        f"{float(counts['ms_per_read']):.2f} ms")
+    if figures.get("parts"):
+        parts = figures["parts"]
+        say(f"  where it went (medians): until the game took the key {parts[0]:.2f} ms, the frame drawn before "
+            f"the paddle moved {parts[1]:.2f}, the frame that shows it {parts[2]:.2f}, its swap to the screen "
+            f"{parts[3]:.2f}; {figures['early']} presses left out, the screen changing before the game took "
+            f"the key")
+
+
+# ---- first frame -------------------------------------------------------------------------
+
+
+def run_first_frame_probe(session, *start):
+    x, y, width, height = TITLE_BOX
+    result = subprocess.run([tool("zarvo_first_frame_probe"), COLOUR, str(x), str(y), str(width), str(height),
+                             *start], env=session.environment(), capture_output=True, text=True, timeout=60)
+    check(result.returncode == 0, f"zarvo_first_frame_probe failed: {result.stderr.strip()}")
+    fields = result.stdout.split()
+    return dict(zip(fields[0::2], (float(value) for value in fields[1::2])))
+
+
+# The steps from the start (the last answer, or the reference's start) to
+# the first frame: (name, the call whose beginning ends the step).
+GAME_STEPS = (("the box closing", ("SDL_ShowMessageBox", "end")), ("to the window", ("SDL_CreateWindow", "begin")),
+              ("window", ("SDL_CreateWindow", "end")), ("to the context", ("SDL_GL_CreateContext", "begin")),
+              ("context", ("SDL_GL_CreateContext", "end")), ("showing the window", ("SDL_RaiseWindow", "end")),
+              ("to the textures", ("gluBuild2DMipmaps", "begin")), ("textures", ("gluBuild2DMipmaps", "last end")),
+              ("the first frame drawn", ("SDL_GL_SwapWindow", "begin")), ("its swap", ("SDL_GL_SwapWindow", "end")))
+REFERENCE_STEPS = (("start and SDL_Init", ("SDL_CreateWindow", "begin")), ("window", ("SDL_CreateWindow", "end")),
+                   ("context", ("SDL_GL_CreateContext", "end")), ("the clear", ("SDL_GL_SwapWindow", "begin")),
+                   ("its swap", ("SDL_GL_SwapWindow", "end")))
+
+
+def steps(record, start, seen, names):
+    """The ms each step took, and the rest until the frame was seen; None
+    when a call was not seen."""
+    calls = record.calls + [("SDL_GL_SwapWindow", begin, end) for begin, end, *_ in record.swaps[:1]]
+    marks = [start]
+    for _, (name, which) in names:
+        times = [end if which.endswith("end") else begin for called, begin, end in calls if called == name]
+        times = [moment for moment in times if moment >= start]
+        if not times:
+            return None
+        marks.append(times[-1] if which == "last end" else times[0])
+    marks.append(seen)
+    return [1000 * (b - a) for a, b in zip(marks, marks[1:])]
+
+
+def game_first_frame(screen):
+    with Session("figures-first-frame", screen=screen) as session:
+        record_path = os.path.join(session.folder, "frames.txt")
+        session.game_env.update(frame_probe_environment(record_path))
+        session.start_game()
+        session.answer("Start fullscreen?", "Escape")  # No
+        session.answer("Left AI", "Return")
+        box = session.wait_window("Right AI")
+        check(wait_until(lambda: session.map_state(box[0]) == "IsViewable", timeout=5), "the box is not shown")
+        values = run_first_frame_probe(session, "key", box[0])
+        session.press_escape_and_wait_exit()
+        start = values["start_ns"] / 1e9
+        values["steps"] = steps(FrameRecord(record_path), start, start + values["first_frame_ms"] / 1000, GAME_STEPS)
+        return values
+
+
+def reference_first_frame(screen):
+    with Session("figures-first-frame-reference", screen=screen) as session:
+        record_path = os.path.join(session.folder, "frames.txt")
+        session.extra_env.update(frame_probe_environment(record_path))
+        values = run_first_frame_probe(session, "run", tool("zarvo_first_frame_reference"), COLOUR)
+        start = values["start_ns"] / 1e9
+        values["steps"] = steps(FrameRecord(record_path), start, start + values["first_frame_ms"] / 1000,
+                                REFERENCE_STEPS)
+        return values
+
+
+def first_frames(screen, rounds, say):
+    """The game and the reference in turn, the game first in odd rounds."""
+    games, references = [], []
+    for round_number in range(1, rounds + 1):
+        if round_number % 2:
+            games.append(game_first_frame(screen))
+            references.append(reference_first_frame(screen))
+        else:
+            references.append(reference_first_frame(screen))
+            games.append(game_first_frame(screen))
+        say(f"first frame {round_number} ({'game' if round_number % 2 else 'reference'} first): game "
+            f"{games[-1]['after_ms']:.0f} to {games[-1]['first_frame_ms']:.0f} ms after the last answer, reference "
+            f"{references[-1]['after_ms']:.0f} to {references[-1]['first_frame_ms']:.0f} ms after its start")
+    return games, references
+
+
+def median_steps(runs, names):
+    known = [run["steps"] for run in runs if run["steps"]]
+    if not known:
+        return "not seen"
+    medians = [statistics.median(step) for step in zip(*known)]
+    labels = [name for name, _ in names] + ["to the screen"]
+    return ", ".join(f"{label} {value:.1f}" for label, value in zip(labels, medians))
+
+
+def report_first_frames(games, references, say):
+    game = statistics.median(run["first_frame_ms"] for run in games)
+    reference = statistics.median(run["first_frame_ms"] for run in references)
+    ratios = [g["first_frame_ms"] / r["first_frame_ms"] for g, r in zip(games, references)]
+    say(f"last answer to first frame: game median {game:.0f} ms ({min(r['first_frame_ms'] for r in games):.0f} to "
+        f"{max(r['first_frame_ms'] for r in games):.0f}), reference from its start {reference:.0f} ms "
+        f"({min(r['first_frame_ms'] for r in references):.0f} to {max(r['first_frame_ms'] for r in references):.0f}); "
+        f"game / reference {game / reference:.2f}, each round's {min(ratios):.2f} to {max(ratios):.2f} over "
+        f"{len(ratios)} rounds, in turn (target: the game's at most the reference's: "
+        f"{'met' if game <= reference else 'missed'}); resolution {statistics.median(r['ms_per_read'] for r in games):.1f} ms")
+    say(f"  the game's steps (medians, ms): {median_steps(games, GAME_STEPS)}")
+    say(f"  the reference's steps (medians, ms): {median_steps(references, REFERENCE_STEPS)}")
+
+
+# ---- even frames -------------------------------------------------------------------------
+
+
+def even_frames(screen, seconds=EVEN_FRAMES_S):
+    with Session("figures-even-frames", screen=screen, time_limit=seconds + 60) as session:
+        record_path = os.path.join(session.folder, "frames.txt")
+        session.game_env.update(frame_probe_environment(record_path))
+        session.start_game()
+        answer_both_computers(session)
+        session.wait_game_window()
+        wait_for_court(session)
+        started = time.monotonic()
+        check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
+                         interval=0.5), "time stood still")
+        ended = time.monotonic()
+        status = session.press_escape_and_wait_exit()
+        check(status == 27, f"the game ended with status {status}")
+        swaps = [swap for swap in FrameRecord(record_path).swaps if started <= swap[1] <= ended]
+    check(len(swaps) > 2, "no frames seen")
+    intervals = []  # (ms, ms of CPU the main thread had, preempted, waits, seconds into the minute)
+    for before, after in zip(swaps, swaps[1:]):
+        intervals.append((1000 * (after[1] - before[1]), 1000 * (after[2] - before[2]), after[3] - before[3],
+                          after[4] - before[4], after[1] - started))
+    return intervals
+
+
+def report_even_frames(intervals, say):
+    lengths = [interval[0] for interval in intervals]
+    median, p99 = statistics.median(lengths), percentile(lengths, 0.99)
+    slow = [interval for interval in intervals if interval[0] > EVEN_P99_MEDIANS * median]
+    preempted = [interval for interval in slow if interval[2] > 0]
+    say(f"even frames: {len(lengths)} swap-to-swap intervals in {EVEN_FRAMES_S} s; median {median:.2f} ms, p99 "
+        f"{p99:.2f} ({p99 / median:.2f} medians), worst {max(lengths):.1f} (target: p99 at most "
+        f"{EVEN_P99_MEDIANS} medians: {'met' if p99 <= EVEN_P99_MEDIANS * median else 'missed'})")
+    say(f"  {len(slow)} intervals over {EVEN_P99_MEDIANS} medians; in {len(preempted)} of them the kernel took the "
+        f"core from the main thread; the main thread's CPU time in them: median "
+        f"{statistics.median(i[1] for i in slow) if slow else 0:.2f} ms of {statistics.median(i[0] for i in slow) if slow else 0:.2f}")
+    worst = sorted(intervals, key=lambda interval: -interval[0])[:5]
+    say("  the longest (ms, main thread's CPU ms, preempted, waits, at second): "
+        + "; ".join(f"{i[0]:.1f}, {i[1]:.1f}, {i[2]}, {i[3]}, {i[4]:.1f}" for i in worst))
