@@ -2,14 +2,16 @@
  * to the file named by ZARVO_FRAME_PROBE a line for each call below, times
  * on CLOCK_MONOTONIC in nanoseconds, and passes the call on:
  *
- *   swap BEGIN END CPU INVOLUNTARY VOLUNTARY   SDL_GL_SwapWindow: when it began
- *                                 and returned; the main thread's CPU time so
- *                                 far, and its context switches so far, taken
- *                                 from it (preempted) and given up by it (waits)
+ *   swap BEGIN END CPU_BEGIN CPU_END INVOLUNTARY VOLUNTARY
+ *                                 SDL_GL_SwapWindow: when it began and returned;
+ *                                 the main thread's CPU time then, and its
+ *                                 context switches so far, taken from it
+ *                                 (preempted) and given up by it (waits)
  *   key TIME DOWN SYM             SDL_PollEvent handing the game a key event
- *   call NAME BEGIN END           the calls that open the game window, from the
- *                                 last question to the first frame: where that
- *                                 time goes
+ *   call NAME BEGIN END CPU_BEGIN CPU_END
+ *                                 the calls that open the game window, from the
+ *                                 last question to the first frame (where that
+ *                                 time goes), with the calling thread's CPU time
  *
  * Lines are kept in a buffer and written a block at a time, and at exit:
  * a write in each frame would be part of what is measured. The program is
@@ -83,8 +85,10 @@ static void* next_definition(const char* function) {
             *(void**)&real = next_definition(name);                                                    \
         }                                                                                              \
         const int64_t begin = clock_ns(CLOCK_MONOTONIC);                                               \
+        const int64_t cpu = clock_ns(CLOCK_THREAD_CPUTIME_ID);                                         \
         call;                                                                                          \
-        note("call %s %lld %lld\n", name, (long long)begin, (long long)clock_ns(CLOCK_MONOTONIC));     \
+        note("call %s %lld %lld %lld %lld\n", name, (long long)begin, (long long)clock_ns(CLOCK_MONOTONIC), \
+             (long long)cpu, (long long)clock_ns(CLOCK_THREAD_CPUTIME_ID));                            \
     } while (0)
 
 int SDL_ShowMessageBox(const SDL_MessageBoxData* data, int* button) {
@@ -140,11 +144,12 @@ void SDL_GL_SwapWindow(SDL_Window* window) {
         *(void**)&real = next_definition("SDL_GL_SwapWindow");
     }
     const int64_t begin = clock_ns(CLOCK_MONOTONIC);
+    const int64_t cpu = clock_ns(CLOCK_THREAD_CPUTIME_ID);
     real(window);
     const int64_t end = clock_ns(CLOCK_MONOTONIC);
     struct rusage usage;
     getrusage(RUSAGE_THREAD, &usage);
-    note("swap %lld %lld %lld %ld %ld\n", (long long)begin, (long long)end,
+    note("swap %lld %lld %lld %lld %ld %ld\n", (long long)begin, (long long)end, (long long)cpu,
          (long long)clock_ns(CLOCK_THREAD_CPUTIME_ID), usage.ru_nivcsw, usage.ru_nvcsw);
 }
 

@@ -78,12 +78,12 @@ class FrameRecord:
             for line in record:
                 fields = line.split()
                 if fields[0] == "swap":
-                    begin, end, cpu, preempted, waited = (int(field) for field in fields[1:6])
-                    self.swaps.append((begin / 1e9, end / 1e9, cpu / 1e9, preempted, waited))
+                    begin, end, cpu_begin, cpu_end = (int(field) / 1e9 for field in fields[1:5])
+                    self.swaps.append((begin, end, cpu_begin, cpu_end, int(fields[5]), int(fields[6])))
                 elif fields[0] == "key" and fields[2] == "1":
                     self.keys.append(int(fields[1]) / 1e9)
                 elif fields[0] == "call":
-                    self.calls.append((fields[1], int(fields[2]) / 1e9, int(fields[3]) / 1e9))
+                    self.calls.append((fields[1], *(int(field) / 1e9 for field in fields[2:6])))
 
     def swap_ends(self):
         return [swap[1] for swap in self.swaps]
@@ -216,19 +216,22 @@ REFERENCE_STEPS = (("start and SDL_Init", ("SDL_CreateWindow", "begin")), ("wind
                    ("its swap", ("SDL_GL_SwapWindow", "end")))
 
 
-def steps(record, start, seen, names):
-    """The ms each step took, and the rest until the frame was seen; None
-    when a call was not seen."""
-    calls = record.calls + [("SDL_GL_SwapWindow", begin, end) for begin, end, *_ in record.swaps[:1]]
-    marks = [start]
+def steps(record, start, seen, names, start_cpu=None):
+    """The ms each step took, and the rest until the frame was seen, with
+    the main thread's CPU ms in each (None where it is not known); None when
+    a call was not seen."""
+    calls = record.calls + [("SDL_GL_SwapWindow", *swap[:4]) for swap in record.swaps[:1]]
+    marks = [(start, start_cpu)]
     for _, (name, which) in names:
-        times = [end if which.endswith("end") else begin for called, begin, end in calls if called == name]
-        times = [moment for moment in times if moment >= start]
+        times = [(end, cpu_end) if which.endswith("end") else (begin, cpu_begin)
+                 for called, begin, end, cpu_begin, cpu_end in calls if called == name]
+        times = [mark for mark in times if mark[0] >= start]
         if not times:
             return None
         marks.append(times[-1] if which == "last end" else times[0])
-    marks.append(seen)
-    return [1000 * (b - a) for a, b in zip(marks, marks[1:])]
+    marks.append((seen, None))
+    return [(1000 * (b - a), None if a_cpu is None or b_cpu is None else 1000 * (b_cpu - a_cpu))
+            for (a, a_cpu), (b, b_cpu) in zip(marks, marks[1:])]
 
 
 def game_first_frame(screen):
@@ -253,8 +256,9 @@ def reference_first_frame(screen):
         session.extra_env.update(frame_probe_environment(record_path))
         values = run_first_frame_probe(session, "run", tool("zarvo_first_frame_reference"), COLOUR)
         start = values["start_ns"] / 1e9
+        # A new process: its main thread's CPU clock starts at the start.
         values["steps"] = steps(FrameRecord(record_path), start, start + values["first_frame_ms"] / 1000,
-                                REFERENCE_STEPS)
+                                REFERENCE_STEPS, start_cpu=0.0)
         return values
 
 
@@ -278,9 +282,13 @@ def median_steps(runs, names):
     known = [run["steps"] for run in runs if run["steps"]]
     if not known:
         return "not seen"
-    medians = [statistics.median(step) for step in zip(*known)]
     labels = [name for name, _ in names] + ["to the screen"]
-    return ", ".join(f"{label} {value:.1f}" for label, value in zip(labels, medians))
+    text = []
+    for label, step in zip(labels, zip(*known)):
+        wall = statistics.median(part[0] for part in step)
+        cpus = [part[1] for part in step if part[1] is not None]
+        text.append(f"{label} {wall:.1f}" + (f" ({statistics.median(cpus):.1f})" if cpus else ""))
+    return ", ".join(text)
 
 
 def report_first_frames(games, references, say):
@@ -293,8 +301,8 @@ def report_first_frames(games, references, say):
         f"game / reference {game / reference:.2f}, each round's {min(ratios):.2f} to {max(ratios):.2f} over "
         f"{len(ratios)} rounds, in turn (target: the game's at most the reference's: "
         f"{'met' if game <= reference else 'missed'}); resolution {statistics.median(r['ms_per_read'] for r in games):.1f} ms")
-    say(f"  the game's steps (medians, ms): {median_steps(games, GAME_STEPS)}")
-    say(f"  the reference's steps (medians, ms): {median_steps(references, REFERENCE_STEPS)}")
+    say(f"  the game's steps (medians, ms; in brackets the main thread's CPU ms): {median_steps(games, GAME_STEPS)}")
+    say(f"  the reference's steps (the same): {median_steps(references, REFERENCE_STEPS)}")
 
 
 # ---- even frames -------------------------------------------------------------------------
@@ -318,8 +326,8 @@ def even_frames(screen, seconds=EVEN_FRAMES_S):
     check(len(swaps) > 2, "no frames seen")
     intervals = []  # (ms, ms of CPU the main thread had, preempted, waits, seconds into the minute)
     for before, after in zip(swaps, swaps[1:]):
-        intervals.append((1000 * (after[1] - before[1]), 1000 * (after[2] - before[2]), after[3] - before[3],
-                          after[4] - before[4], after[1] - started))
+        intervals.append((1000 * (after[1] - before[1]), 1000 * (after[3] - before[3]), after[4] - before[4],
+                          after[5] - before[5], after[1] - started))
     return intervals
 
 
