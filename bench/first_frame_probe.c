@@ -9,8 +9,8 @@
  * then asked to end (SIGTERM) and waited for.
  *
  * Usage: zarvo_first_frame_probe R,G,B X Y W H key BOX
- *        zarvo_first_frame_probe R,G,B X Y W H run PROGRAM [ARGUMENT...] */
-#define _POSIX_C_SOURCE 200809L
+ *        zarvo_first_frame_probe R,G,B X Y W H run [NAME=VALUE...] PROGRAM [ARGUMENT...] */
+#define _XOPEN_SOURCE 700
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -27,6 +27,9 @@
 /* Title pixels in the rectangle, counted on every other row and column. */
 #define TITLE_PIXELS_WANTED 500
 #define GIVE_UP_SECONDS 20.0
+/* Between reads: reading without a pause would take a core, and the X
+ * server's time, from the program being timed. */
+#define READ_PAUSE_NS 1000000L
 
 static double now_seconds(void) {
     struct timespec now;
@@ -74,14 +77,18 @@ static void send_key(Display* display, Window box, KeySym key) {
 }
 
 static void usage(const char* program) {
-    fprintf(stderr, "usage: %s R,G,B X Y W H key BOX\n       %s R,G,B X Y W H run PROGRAM [ARGUMENT...]\n",
+    fprintf(stderr, "usage: %s R,G,B X Y W H key BOX\n       %s R,G,B X Y W H run [NAME=VALUE...] PROGRAM [ARGUMENT...]\n",
             program, program);
 }
 
-/* Starts the program; returns its process id, or -1. */
+/* Starts the program, with the NAME=VALUE settings before it added to its
+ * environment alone; returns its process id, or -1. */
 static pid_t start(char** command) {
     const pid_t child = fork();
     if (child == 0) {
+        for (; command[0] != NULL && strchr(command[0], '=') != NULL; ++command) {
+            putenv(command[0]);
+        }
         execvp(command[0], command);
         fprintf(stderr, "cannot start %s\n", command[0]);
         _exit(127);
@@ -153,6 +160,8 @@ int main(int argc, char** argv) {
             break;
         }
         last_without = started;
+        const struct timespec pause = {0, READ_PAUSE_NS};
+        nanosleep(&pause, NULL);
         if (seen - started_at > GIVE_UP_SECONDS) {
             fprintf(stderr, "%s: nothing of the colour within %.0f s\n", argv[0], GIVE_UP_SECONDS);
             end(child);

@@ -7,6 +7,7 @@
  *                                 the main thread's CPU time then, and its
  *                                 context switches so far, taken from it
  *                                 (preempted) and given up by it (waits)
+ *   start TIME                    the program starting (this library loaded)
  *   key TIME DOWN SYM             SDL_PollEvent handing the game a key event
  *   call NAME BEGIN END CPU_BEGIN CPU_END
  *                                 the calls that open the game window, from the
@@ -67,6 +68,10 @@ static void note(const char* format, ...) {
     if (length > 0 && (size_t)length < sizeof buffer - used) {
         used += (size_t)length;
     }
+}
+
+__attribute__((constructor)) static void at_start(void) {
+    note("start %lld\n", (long long)clock_ns(CLOCK_MONOTONIC));
 }
 
 static void* next_definition(const char* function) {

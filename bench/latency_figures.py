@@ -73,7 +73,7 @@ class FrameRecord:
     """What zarvo_frame_probe wrote, times in seconds on time.monotonic's clock."""
 
     def __init__(self, path):
-        self.swaps, self.keys, self.calls = [], [], []
+        self.swaps, self.keys, self.calls, self.start = [], [], [], None
         with open(path) as record:
             for line in record:
                 fields = line.split()
@@ -82,6 +82,8 @@ class FrameRecord:
                     self.swaps.append((begin, end, cpu_begin, cpu_end, int(fields[5]), int(fields[6])))
                 elif fields[0] == "key" and fields[2] == "1":
                     self.keys.append(int(fields[1]) / 1e9)
+                elif fields[0] == "start":
+                    self.start = int(fields[1]) / 1e9
                 elif fields[0] == "call":
                     self.calls.append((fields[1], *(int(field) / 1e9 for field in fields[2:6])))
 
@@ -246,15 +248,18 @@ def game_first_frame(screen):
         values = run_first_frame_probe(session, "key", box[0])
         session.press_escape_and_wait_exit()
         start = values["start_ns"] / 1e9
-        values["steps"] = steps(FrameRecord(record_path), start, start + values["first_frame_ms"] / 1000, GAME_STEPS)
+        record = FrameRecord(record_path)
+        values["steps"] = steps(record, start, start + values["first_frame_ms"] / 1000, GAME_STEPS)
+        boxes = [begin for name, begin, *_ in record.calls if name == "SDL_ShowMessageBox"]
+        values["first_question_ms"] = 1000 * (boxes[0] - record.start) if boxes and record.start else None
         return values
 
 
 def reference_first_frame(screen):
     with Session("figures-first-frame-reference", screen=screen) as session:
         record_path = os.path.join(session.folder, "frames.txt")
-        session.extra_env.update(frame_probe_environment(record_path))
-        values = run_first_frame_probe(session, "run", tool("zarvo_first_frame_reference"), COLOUR)
+        settings = [f"{name}={value}" for name, value in frame_probe_environment(record_path).items()]
+        values = run_first_frame_probe(session, "run", *settings, tool("zarvo_first_frame_reference"), COLOUR)
         start = values["start_ns"] / 1e9
         # A new process: its main thread's CPU clock starts at the start.
         values["steps"] = steps(FrameRecord(record_path), start, start + values["first_frame_ms"] / 1000,
@@ -302,6 +307,10 @@ def report_first_frames(games, references, say):
         f"{len(ratios)} rounds, in turn (target: the game's at most the reference's: "
         f"{'met' if game <= reference else 'missed'}); resolution {statistics.median(r['ms_per_read'] for r in games):.1f} ms")
     say(f"  the game's steps (medians, ms; in brackets the main thread's CPU ms): {median_steps(games, GAME_STEPS)}")
+    asked = [run["first_question_ms"] for run in games if run["first_question_ms"] is not None]
+    if asked:
+        say(f"  the game's start to its first question (asked, not yet drawn): median {statistics.median(asked):.0f} ms "
+            f"({min(asked):.0f} to {max(asked):.0f})")
     say(f"  the reference's steps (the same): {median_steps(references, REFERENCE_STEPS)}")
 
 
