@@ -15,14 +15,13 @@
  * move the wrong way the last press's; neither is counted. For each press
  * it prints
  *
- *   moved PRESS_NS SEEN_NS seen_ms T after_ms A reads N
+ *   moved PRESSED MISSED SEEN reads N
  *
- * (PRESS_NS and SEEN_NS on CLOCK_MONOTONIC; the change came after the start
- * of the last read that missed it, A ms after the press, and before the end
- * of the first that saw it, T ms after), or "ball PRESS_NS", "stale
- * PRESS_NS" or "lost PRESS_NS" (no change within a second), and at the end
- * "presses P moved M ball B stale S lost L ms_per_read R" (R: the time from
- * one read to the next while waiting for a move, the resolution). */
+ * (on CLOCK_MONOTONIC in ns: the key pressed; the start of the last read
+ * that missed the move, or the press; the end of the first that saw it), or
+ * "ball PRESSED", "stale PRESSED" or "lost PRESSED" (no change within a
+ * second), and at the end "presses P moved M ball B stale S lost L
+ * ms_per_read R" (R: from one read to the next while waiting for a move). */
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -39,7 +38,7 @@
 #define GIVE_UP_MS 1000.0
 /* Between reads while waiting for the move: the reads and the X server's
  * answers would otherwise take a whole core from the game. */
-#define READ_PAUSE_MS 0.1
+#define READ_PAUSE_MS 0.5
 /* A pixel belongs to a picture when its channels add up to more than this. */
 #define LIT 60
 /* Rows read around the paddle: more than it moves in the frames it takes. */
@@ -229,8 +228,8 @@ int main(int argc, char** argv) {
                     ++moved;
                     reads += press_reads;
                     reading_ms += seen - pressed;
-                    printf("moved %lld %lld seen_ms %.2f after_ms %.2f reads %ld\n", as_ns(pressed), as_ns(seen),
-                           seen - pressed, last_miss - pressed, press_reads);
+                    printf("moved %lld %lld %lld reads %ld\n", as_ns(pressed), as_ns(last_miss), as_ns(seen),
+                           press_reads);
                 }
                 XDestroyImage(band);
                 break;

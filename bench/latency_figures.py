@@ -31,10 +31,10 @@ import sys
 import tempfile
 import time
 
-import zarvo_e2e
 from zarvo_e2e import (BOTTOM_WALL_ROW, RIGHT_PADDLE_COLUMN, TITLE_BLUE, TOP_WALL_ROW, Session, WineSession,
-                       check, wait_until)
+                       check, wait_until, x_server_pid)
 from scenarios import wait_for_court
+from sound_figures import thread_waits
 from stress import answer_both_computers
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tests", "wine"))
@@ -101,14 +101,17 @@ def log_rates(session, first_line, last_line):
 
 
 def run_key_probe(session, box, presses):
-    """Presses the paddle keys; returns [(pressed, seen)] in seconds, the
-    counts of the presses not counted, and the probe's resolution in ms."""
+    """Presses the paddle keys; returns [(pressed, seen)] in seconds, and
+    the counts of the probe's last line (the presses not counted, and the
+    time from one read to the next)."""
     x, y, width, height = box
     result = subprocess.run([tool("zarvo_key_to_screen_probe"), str(presses), str(x), str(y), str(width),
                              str(height)], env=session.environment(), capture_output=True, text=True,
                             timeout=presses * 2 + 60)
     check(result.returncode == 0, f"zarvo_key_to_screen_probe failed: {result.stderr.strip()}")
-    moves = [(int(fields[1]) / 1e9, int(fields[2]) / 1e9)
+    # The move came between the start of the last read that missed it and
+    # the end of the first that saw it: the middle of the two is taken.
+    moves = [(int(fields[1]) / 1e9, (int(fields[2]) + int(fields[3])) / 2e9)
              for fields in (line.split() for line in result.stdout.splitlines()) if fields[0] == "moved"]
     summary = result.stdout.splitlines()[-1].split()
     counts = dict(zip(summary[0::2], summary[1::2]))
@@ -185,13 +188,14 @@ def report_keys(program, figures, say):
         f"{KEY_MEDIAN_FRAMES}, p90 at most {KEY_P90_FRAMES}: {'met' if met else 'missed'}); "
         f"{counts['moved']} presses counted of {counts['presses']} ({counts['ball']} with the ball passing, "
         f"{counts['stale']} showing the last press, {counts['lost']} lost), screen read every "
-        f"{float(counts['ms_per_read']):.2f} ms")
+        f"{float(counts['ms_per_read']):.2f} ms (a move is taken as seen half way between the read that missed it "
+        f"and the one that saw it)")
     if figures.get("parts"):
         parts = figures["parts"]
         say(f"  where it went (medians): until the game took the key {parts[0]:.2f} ms, the frame drawn before "
-            f"the paddle moved {parts[1]:.2f}, the frame that shows it {parts[2]:.2f}, its swap to the screen "
-            f"{parts[3]:.2f}; {figures['early']} presses left out, the screen changing before the game took "
-            f"the key")
+            f"the paddle moved {parts[1]:.2f}, the frame that shows it {parts[2]:.2f}, from the end of its swap to "
+            f"the screen {parts[3]:.2f}; {figures['early']} presses left out, the screen changing before the game "
+            f"took the key")
 
 
 # ---- first frame -------------------------------------------------------------------------
@@ -325,32 +329,48 @@ def even_frames(screen, seconds=EVEN_FRAMES_S):
         answer_both_computers(session)
         session.wait_game_window()
         wait_for_court(session)
+        processes = (session.game_pid(), x_server_pid(session.display))
         started = time.monotonic()
+        waits_before = [thread_waits(pid) for pid in processes]
         check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
                          interval=0.5), "time stood still")
+        waits_after = [thread_waits(pid) for pid in processes]
         ended = time.monotonic()
         status = session.press_escape_and_wait_exit()
         check(status == 27, f"the game ended with status {status}")
         swaps = [swap for swap in FrameRecord(record_path).swaps if started <= swap[1] <= ended]
     check(len(swaps) > 2, "no frames seen")
-    intervals = []  # (ms, ms of CPU the main thread had, preempted, waits, seconds into the minute)
+    # (ms, ms of it in the swap, ms of CPU the main thread had, times preempted, times it waited, seconds in)
+    intervals = []
     for before, after in zip(swaps, swaps[1:]):
-        intervals.append((1000 * (after[1] - before[1]), 1000 * (after[3] - before[3]), after[4] - before[4],
-                          after[5] - before[5], after[1] - started))
-    return intervals
+        intervals.append((1000 * (after[1] - before[1]), 1000 * (after[1] - after[0]), 1000 * (after[3] - before[3]),
+                          after[4] - before[4], after[5] - before[5], after[1] - started))
+    # {thread: (s run, s waited for a core)} of the game's threads and the X server's.
+    threads = {name: ((end[name][0] - start[name][0]) / 1e9, (end[name][1] - start[name][1]) / 1e9)
+               for start, end in zip(waits_before, waits_after) for name in end if name in start}
+    return intervals, threads
 
 
-def report_even_frames(intervals, say):
+def report_even_frames(figures, say):
+    intervals, threads = figures
     lengths = [interval[0] for interval in intervals]
     median, p99 = statistics.median(lengths), percentile(lengths, 0.99)
-    slow = [interval for interval in intervals if interval[0] > EVEN_P99_MEDIANS * median]
-    preempted = [interval for interval in slow if interval[2] > 0]
-    say(f"even frames: {len(lengths)} swap-to-swap intervals in {EVEN_FRAMES_S} s; median {median:.2f} ms, p99 "
+    seconds = intervals[-1][5] - intervals[0][5] + lengths[0] / 1000
+    say(f"even frames: {len(lengths)} swap-to-swap intervals in {seconds:.0f} s; median {median:.2f} ms, p99 "
         f"{p99:.2f} ({p99 / median:.2f} medians), worst {max(lengths):.1f} (target: p99 at most "
         f"{EVEN_P99_MEDIANS} medians: {'met' if p99 <= EVEN_P99_MEDIANS * median else 'missed'})")
-    say(f"  {len(slow)} intervals over {EVEN_P99_MEDIANS} medians; in {len(preempted)} of them the kernel took the "
-        f"core from the main thread; the main thread's CPU time in them: median "
-        f"{statistics.median(i[1] for i in slow) if slow else 0:.2f} ms of {statistics.median(i[0] for i in slow) if slow else 0:.2f}")
+    slow = [interval for interval in intervals if interval[0] > EVEN_P99_MEDIANS * median]
+    if not slow:
+        return
+    say(f"  {len(slow)} intervals over {EVEN_P99_MEDIANS} medians; medians of them: {statistics.median(i[0] for i in slow):.2f} ms, "
+        f"of which in the swap {statistics.median(i[1] for i in slow):.2f} (in all intervals "
+        f"{statistics.median(i[1] for i in intervals):.2f}), the main thread running "
+        f"{statistics.median(i[2] for i in slow):.2f} (in all {statistics.median(i[2] for i in intervals):.2f}); "
+        f"the main thread was preempted in {sum(1 for i in slow if i[3])} of them "
+        f"(in {100 * sum(1 for i in intervals if i[3]) / len(intervals):.0f} % of all)")
+    busiest = sorted(threads.items(), key=lambda item: -item[1][0])[:5]
+    say("  the busiest threads of the game and the X server (s running, s waiting for a core): "
+        + ", ".join(f"{name.split('/')[0]} {run:.1f}/{waited:.1f}" for name, (run, waited) in busiest))
     worst = sorted(intervals, key=lambda interval: -interval[0])[:5]
-    say("  the longest (ms, main thread's CPU ms, preempted, waits, at second): "
-        + "; ".join(f"{i[0]:.1f}, {i[1]:.1f}, {i[2]}, {i[3]}, {i[4]:.1f}" for i in worst))
+    say("  the longest (ms, in the swap, main thread running, preempted, waits, at second): "
+        + "; ".join(f"{i[0]:.1f}, {i[1]:.1f}, {i[2]:.1f}, {i[3]}, {i[4]}, {i[5]:.1f}" for i in worst))
