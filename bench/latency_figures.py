@@ -16,9 +16,10 @@ frames, seen from outside the game.
                   the calls that open its window (zarvo_frame_probe)
   even frames     a minute of play (both computers): the intervals between
                   the ends of successive swaps, as zarvo_frame_probe saw
-                  them; the longest, with what the main thread did in them
-                  (its CPU time, and the switches the kernel made: taken
-                  from it, preempted, or given up by it, waiting)
+                  them: median, p99 and worst; of the slow ones, how much
+                  was spent in the swap and how long the main thread ran,
+                  and whether the kernel preempted it; how long each busy
+                  thread of the game and the X server waited for a core
 
 Needs the environment figures.py sets.
 """
@@ -28,12 +29,11 @@ import os
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 from zarvo_e2e import (BOTTOM_WALL_ROW, RIGHT_PADDLE_COLUMN, TITLE_BLUE, TOP_WALL_ROW, Session, WineSession,
                        check, wait_until, x_server_pid)
-from scenarios import wait_for_court
+from scenarios import SPLASH_SECONDS, wait_for_court
 from sound_figures import thread_waits
 from stress import answer_both_computers
 
@@ -120,6 +120,7 @@ def run_key_probe(session, box, presses):
 
 
 def key_figures(moves, counts, rates):
+    check(rates, "the game logged no whole second while the keys were pressed")
     frame_ms = 1000 / statistics.mean(rates)
     latencies = [1000 * (seen - pressed) for pressed, seen in moves]
     return {"median": statistics.median(latencies), "p90": percentile(latencies, 0.9), "worst": max(latencies),
@@ -167,7 +168,8 @@ def key_to_screen_linux(screen, presses=KEY_PRESSES):
 def key_to_screen_wine(screen, prefix, program, presses=KEY_PRESSES):
     with WineSession("figures-key-wine", screen=screen, prefix=prefix, program=program, keep="") as session:
         window, client = start_windowed_game(session)
-        session.wait_log_lines(6, 20, "Zarvo.exe did not get past its splash")  # the fifth tick ends it
+        # A line past that of the tick that ends the splash: the court is up.
+        session.wait_log_lines(SPLASH_SECONDS + 1, 20, "Zarvo.exe did not get past its splash")
         first_line = session.log_line_count() + 1
         x, y, width, height = PADDLE_BOX
         moves, counts = run_key_probe(session, (client[0] + x, client[1] + y, width, height), presses)
@@ -211,7 +213,8 @@ def run_first_frame_probe(session, *start):
 
 
 # The steps from the start (the last answer, or the reference's start) to
-# the first frame: (name, the call whose beginning ends the step).
+# the first frame: (what it is, (the call that ends it, and whether at its
+# begin, its end, or the end of its last call)).
 GAME_STEPS = (("the box closing", ("SDL_ShowMessageBox", "end")), ("to the window", ("SDL_CreateWindow", "begin")),
               ("window", ("SDL_CreateWindow", "end")), ("to the context", ("SDL_GL_CreateContext", "begin")),
               ("context", ("SDL_GL_CreateContext", "end")), ("showing the window", ("SDL_RaiseWindow", "end")),
