@@ -131,19 +131,23 @@ def where_key_time_went(moves, record):
     """For each press: until the game took the key; until the end of the swap
     of the frame drawn before the paddle moved; until the end of the next
     swap, the first frame that shows the move; until the probe saw it. Their
-    medians in ms, and how many presses the screen showed before the game had
-    taken the key (a frame drawn from the last press)."""
+    medians in ms; how many presses the game took later than in the pass of
+    its loop after the frame under way at the press; and how many the screen
+    showed before the game had taken them (a frame drawn from the last
+    press)."""
     ends = record.swap_ends()
-    parts, early = [], 0
+    parts, early, late = [], 0, 0
     for pressed, seen in moves:
         taken = record.keys[bisect.bisect_left(record.keys, pressed):][:1]
         following = ends[bisect.bisect_left(ends, taken[0]):][:2] if taken else []
         if not taken or taken[0] > seen or len(following) < 2:
             early += 1
             continue
+        # Not taken before the end of the frame after the one under way.
+        late += bisect.bisect_left(ends, taken[0]) > bisect.bisect_left(ends, pressed) + 1
         parts.append((taken[0] - pressed, following[0] - taken[0], following[1] - following[0], seen - following[1]))
     medians = [1000 * statistics.median(part) for part in zip(*parts)] if parts else []
-    return medians, early
+    return medians, early, late
 
 
 def key_to_screen_linux(screen, presses=KEY_PRESSES):
@@ -161,7 +165,7 @@ def key_to_screen_linux(screen, presses=KEY_PRESSES):
         status = session.press_escape_and_wait_exit()
         check(status == 27, f"the game ended with status {status}")
         figures = key_figures(moves, counts, rates)
-        figures["parts"], figures["early"] = where_key_time_went(moves, FrameRecord(record_path))
+        figures["parts"], figures["early"], figures["late"] = where_key_time_went(moves, FrameRecord(record_path))
         return figures
 
 
@@ -196,8 +200,8 @@ def report_keys(program, figures, say):
         parts = figures["parts"]
         say(f"  where it went (medians): until the game took the key {parts[0]:.2f} ms, the frame drawn before "
             f"the paddle moved {parts[1]:.2f}, the frame that shows it {parts[2]:.2f}, from the end of its swap to "
-            f"the screen {parts[3]:.2f}; {figures['early']} presses left out, the screen changing before the game "
-            f"took the key")
+            f"the screen {parts[3]:.2f}; {figures['late']} presses taken later than in the pass after the frame under "
+            f"way; {figures['early']} left out, the screen changing before the game took the key")
 
 
 # ---- first frame -------------------------------------------------------------------------
