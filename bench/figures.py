@@ -52,6 +52,8 @@ SKIPPED_SECONDS = 6
 FLOOR_SECONDS = 8
 FIRST_FRAME_ROUNDS = 6
 WORLD_STEP_ROUNDS = 2
+# A load average above this many per core makes a busy machine.
+BUSY_LOAD = 0.5
 # Targets.
 FLOOR_RATIO = 0.9
 WINE_RATIO = 0.8
@@ -277,6 +279,9 @@ def sound():
 def main():
     started = time.monotonic()
     say(f"load average at the start (1, 5, 15 min): {load()}  on {os.cpu_count()} cores")
+    if os.getloadavg()[0] > BUSY_LOAD * os.cpu_count():
+        say("the machine is busy: every figure below moves with what else runs (a third and more from run to run "
+            "at a load of a few), and those in turn say more than those alone")
     if not ARGS.sound_only and not ARGS.latency_only:
         performance()
     if not ARGS.sound_only:

@@ -208,12 +208,17 @@ def report_keys(program, figures, say):
 
 
 def run_first_frame_probe(session, *start):
+    """The probe's figures, and "ms": the frame taken as shown half way
+    between the start of the last read that missed it and the end of the
+    first that saw it."""
     x, y, width, height = TITLE_BOX
     result = subprocess.run([tool("zarvo_first_frame_probe"), COLOUR, str(x), str(y), str(width), str(height),
                              *start], env=session.environment(), capture_output=True, text=True, timeout=60)
     check(result.returncode == 0, f"zarvo_first_frame_probe failed: {result.stderr.strip()}")
     fields = result.stdout.split()
-    return dict(zip(fields[0::2], (float(value) for value in fields[1::2])))
+    values = dict(zip(fields[0::2], (float(value) for value in fields[1::2])))
+    values["ms"] = (values["after_ms"] + values["first_frame_ms"]) / 2
+    return values
 
 
 # The steps from the start (the last answer, or the reference's start) to
@@ -260,7 +265,7 @@ def game_first_frame(screen):
         session.press_escape_and_wait_exit()
         start = values["start_ns"] / 1e9
         record = FrameRecord(record_path)
-        values["steps"] = steps(record, start, start + values["first_frame_ms"] / 1000, GAME_STEPS)
+        values["steps"] = steps(record, start, start + values["ms"] / 1000, GAME_STEPS)
         boxes = [begin for name, begin, *_ in record.calls if name == "SDL_ShowMessageBox"]
         values["first_question_ms"] = 1000 * (boxes[0] - record.start) if boxes and record.start else None
         return values
@@ -273,8 +278,8 @@ def reference_first_frame(screen):
         values = run_first_frame_probe(session, "run", *settings, tool("zarvo_first_frame_reference"), COLOUR)
         start = values["start_ns"] / 1e9
         # A new process: its main thread's CPU clock starts at the start.
-        values["steps"] = steps(FrameRecord(record_path), start, start + values["first_frame_ms"] / 1000,
-                                REFERENCE_STEPS, start_cpu=0.0)
+        values["steps"] = steps(FrameRecord(record_path), start, start + values["ms"] / 1000, REFERENCE_STEPS,
+                                start_cpu=0.0)
         return values
 
 
@@ -308,15 +313,17 @@ def median_steps(runs, names):
 
 
 def report_first_frames(games, references, say):
-    game = statistics.median(run["first_frame_ms"] for run in games)
-    reference = statistics.median(run["first_frame_ms"] for run in references)
-    ratios = [g["first_frame_ms"] / r["first_frame_ms"] for g, r in zip(games, references)]
-    say(f"last answer to first frame: game median {game:.0f} ms ({min(r['first_frame_ms'] for r in games):.0f} to "
-        f"{max(r['first_frame_ms'] for r in games):.0f}), reference from its start {reference:.0f} ms "
-        f"({min(r['first_frame_ms'] for r in references):.0f} to {max(r['first_frame_ms'] for r in references):.0f}); "
-        f"game / reference {game / reference:.2f}, each round's {min(ratios):.2f} to {max(ratios):.2f} over "
-        f"{len(ratios)} rounds, in turn (target: the game's at most the reference's: "
-        f"{'met' if game <= reference else 'missed'}); resolution {statistics.median(r['ms_per_read'] for r in games):.1f} ms")
+    game = statistics.median(run["ms"] for run in games)
+    reference = statistics.median(run["ms"] for run in references)
+    ratios = [g["ms"] / r["ms"] for g, r in zip(games, references)]
+    brackets = [run["first_frame_ms"] - run["after_ms"] for run in games + references]
+    say(f"last answer to first frame: game median {game:.0f} ms ({min(r['ms'] for r in games):.0f} to "
+        f"{max(r['ms'] for r in games):.0f}), reference from its start {reference:.0f} ms "
+        f"({min(r['ms'] for r in references):.0f} to {max(r['ms'] for r in references):.0f}); game / reference "
+        f"{game / reference:.2f}, each round's {min(ratios):.2f} to {max(ratios):.2f} over {len(ratios)} rounds, in "
+        f"turn (target: the game's at most the reference's: {'met' if game <= reference else 'missed'}); each frame "
+        f"taken half way between the last read that missed it and the first that saw it, {min(brackets):.0f} to "
+        f"{max(brackets):.0f} ms apart")
     say(f"  the game's steps (medians, ms; in brackets the main thread's CPU ms): {median_steps(games, GAME_STEPS)}")
     asked = [run["first_question_ms"] for run in games if run["first_question_ms"] is not None]
     if asked:
