@@ -9,18 +9,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+missing() {
+  echo "bench/figures.sh: building $1 failed; tools/install-deps.sh installs what the benchmarks need" >&2
+  exit 1
+}
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
   --target zarvo zarvo_frame_floor zarvo_first_frame_probe zarvo_first_frame_reference zarvo_key_to_screen_probe \
   zarvo_frame_probe world_step_bench zarvo_window_manager zarvo_sound_probe zarvo_sound_recorder \
-  zarvo_sound_match >/dev/null
+  zarvo_sound_match >/dev/null || missing "the Linux programs and the probes"
 if [[ " $* " != *" --sound-only "* && " $* " != *" --latency-only "* ]]; then
   # The same without the hardening flags, for their price.
   cmake --preset unhardened >/dev/null
-  cmake --build --preset unhardened -j "$(nproc)" --target zarvo world_step_bench >/dev/null
+  cmake --build --preset unhardened -j "$(nproc)" --target zarvo world_step_bench >/dev/null ||
+    missing "the unhardened game"
 fi
 if [[ " $* " != *" --sound-only "* && " $* " != *" --no-wine "* ]]; then
   cmake --preset windows >/dev/null
-  cmake --build --preset windows -j "$(nproc)" --target zarvo >/dev/null
+  cmake --build --preset windows -j "$(nproc)" --target zarvo >/dev/null || missing "Zarvo.exe"
 fi
 exec python3 bench/figures.py "$@"
