@@ -23,9 +23,7 @@ target. Run it through bench/figures.sh, which builds what it needs first:
      from the request to the sink, and sounds with gaps, in a minute of play
      (left out with --no-sound; --sound-only measures these alone).
 
-Paired figures are taken in turn: the programs of a round run in one order
-in odd rounds and in the opposite order in even ones (ABBA), so that the
-machine's drift over the run falls on both alike; each ratio comes with its
+Paired figures are taken in turn (bench/in_turn.py), each ratio with its
 spread over the rounds.
 
 It only reports: no figure makes it fail. It fails only when something
@@ -89,6 +87,7 @@ for variable, tool in (("ZARVO_SOUND_PROBE_LIBRARY", "libzarvo_sound_probe.so"),
 import zarvo_e2e  # noqa: E402  (needs the variables above)
 from zarvo_e2e import Session, WineSession, check, wait_until  # noqa: E402
 from stress import answer_both_computers  # noqa: E402
+from in_turn import in_turn  # noqa: E402
 import latency_figures  # noqa: E402
 import sound_figures  # noqa: E402
 
@@ -179,18 +178,6 @@ def world_step(program=WORLD_STEP):
 
 
 # ---- all of it -------------------------------------------------------------------------------
-
-
-def in_turn(round_number, *measurements):
-    """Runs the measurements in the order given in odd rounds and in the
-    opposite order in even ones; returns their results in the order given."""
-    order = list(range(len(measurements)))
-    if not round_number % 2:
-        order.reverse()
-    results = [None] * len(measurements)
-    for index in order:
-        results[index] = measurements[index]()
-    return results
 
 
 def spread(ratios):

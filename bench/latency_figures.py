@@ -33,6 +33,7 @@ import time
 
 from zarvo_e2e import (BOTTOM_WALL_ROW, RIGHT_PADDLE_COLUMN, TITLE_BLUE, TOP_WALL_ROW, Session, WineSession,
                        check, wait_until, x_server_pid)
+from in_turn import in_turn
 from scenarios import SPLASH_SECONDS, wait_for_court
 from sound_figures import thread_waits
 from stress import answer_both_computers
@@ -287,12 +288,10 @@ def first_frames(screen, rounds, say):
     """The game and the reference in turn, the game first in odd rounds."""
     games, references = [], []
     for round_number in range(1, rounds + 1):
-        if round_number % 2:
-            games.append(game_first_frame(screen))
-            references.append(reference_first_frame(screen))
-        else:
-            references.append(reference_first_frame(screen))
-            games.append(game_first_frame(screen))
+        game, reference = in_turn(round_number, lambda: game_first_frame(screen),
+                                  lambda: reference_first_frame(screen))
+        games.append(game)
+        references.append(reference)
         say(f"first frame {round_number} ({'game' if round_number % 2 else 'reference'} first): game "
             f"{games[-1]['after_ms']:.0f} to {games[-1]['first_frame_ms']:.0f} ms after the last answer, reference "
             f"{references[-1]['after_ms']:.0f} to {references[-1]['first_frame_ms']:.0f} ms after its start")
