@@ -12,7 +12,8 @@
  *   call NAME BEGIN END CPU_BEGIN CPU_END
  *                                 the calls that open the game window, from the
  *                                 last question to the first frame (where that
- *                                 time goes), with the calling thread's CPU time
+ *                                 time goes), and those that play a sound, with
+ *                                 the calling thread's CPU time
  *
  * Lines are kept in a buffer and written a block at a time, and at exit:
  * a write in each frame would be part of what is measured. The program is
@@ -21,6 +22,7 @@
 #include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -30,6 +32,8 @@
 #include <time.h>
 #include <unistd.h>
 
+/* A sound may be asked for on the sound loader's thread too. */
+static pthread_mutex_t buffer_guard = PTHREAD_MUTEX_INITIALIZER;
 static int log_fd = -2;
 static char buffer[1 << 16];
 static size_t used = 0;
@@ -47,27 +51,31 @@ static void flush_buffer(void) {
     used = 0;
 }
 
-__attribute__((destructor)) static void at_exit(void) { flush_buffer(); }
+__attribute__((destructor)) static void at_exit(void) {
+    pthread_mutex_lock(&buffer_guard);
+    flush_buffer();
+    pthread_mutex_unlock(&buffer_guard);
+}
 
-/* Only the main thread calls what is probed here, so the buffer is its own. */
 static void note(const char* format, ...) {
+    pthread_mutex_lock(&buffer_guard);
     if (log_fd == -2) {
         const char* path = getenv("ZARVO_FRAME_PROBE");
         log_fd = path != NULL ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
     }
-    if (log_fd < 0) {
-        return;
+    if (log_fd >= 0) {
+        if (sizeof buffer - used < 160) {
+            flush_buffer();
+        }
+        va_list arguments;
+        va_start(arguments, format);
+        const int length = vsnprintf(buffer + used, sizeof buffer - used, format, arguments);
+        va_end(arguments);
+        if (length > 0 && (size_t)length < sizeof buffer - used) {
+            used += (size_t)length;
+        }
     }
-    if (sizeof buffer - used < 160) {
-        flush_buffer();
-    }
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = vsnprintf(buffer + used, sizeof buffer - used, format, arguments);
-    va_end(arguments);
-    if (length > 0 && (size_t)length < sizeof buffer - used) {
-        used += (size_t)length;
-    }
+    pthread_mutex_unlock(&buffer_guard);
 }
 
 __attribute__((constructor)) static void at_start(void) {
@@ -132,6 +140,19 @@ void SDL_ShowWindow(SDL_Window* window) {
 void SDL_RaiseWindow(SDL_Window* window) {
     static void (*real)(SDL_Window*);
     TIMED("SDL_RaiseWindow", real(window));
+}
+
+/* Sounds, asked for on the main thread: SDL's audio device lock is taken. */
+int SDL_QueueAudio(SDL_AudioDeviceID device, const void* data, Uint32 bytes) {
+    static int (*real)(SDL_AudioDeviceID, const void*, Uint32);
+    int result;
+    TIMED("SDL_QueueAudio", result = real(device, data, bytes));
+    return result;
+}
+
+void SDL_ClearQueuedAudio(SDL_AudioDeviceID device) {
+    static void (*real)(SDL_AudioDeviceID);
+    TIMED("SDL_ClearQueuedAudio", real(device));
 }
 
 /* GLU's own declaration is left out: its types do not matter here. */

@@ -54,6 +54,8 @@ EVEN_P99_MEDIANS = 2
 PADDLE_BOX = (RIGHT_PADDLE_COLUMN - 6, TOP_WALL_ROW + 5, 13, BOTTOM_WALL_ROW - TOP_WALL_ROW - 9)
 # The middle of the title, where the first frame is looked for.
 TITLE_BOX = (300, 300, 550, 200)
+# The calls with which the game asks SDL for a sound.
+SOUND_CALLS = ("SDL_ClearQueuedAudio", "SDL_QueueAudio")
 COLOUR = ",".join(str(channel) for channel in TITLE_BLUE)
 
 
@@ -351,21 +353,27 @@ def even_frames(screen, seconds=EVEN_FRAMES_S):
         ended = time.monotonic()
         status = session.press_escape_and_wait_exit()
         check(status == 27, f"the game ended with status {status}")
-        swaps = [swap for swap in FrameRecord(record_path).swaps if started <= swap[1] <= ended]
+        record = FrameRecord(record_path)
+        swaps = [swap for swap in record.swaps if started <= swap[1] <= ended]
+        # (begin, ms) of each call that asked SDL for a sound
+        sounds = [(begin, 1000 * (end - begin)) for name, begin, end, *_ in record.calls
+                  if name in SOUND_CALLS and started <= begin <= ended]
     check(len(swaps) > 2, "no frames seen")
-    # (ms, ms of it in the swap, ms of CPU the main thread had, times preempted, times it waited, seconds in)
+    # (ms, ms of it in the swap, ms of CPU the main thread had, times preempted, times it waited, seconds in,
+    #  ms in calls asking for a sound)
     intervals = []
     for before, after in zip(swaps, swaps[1:]):
+        in_sound = sum(ms for begin, ms in sounds if before[1] <= begin < after[1])
         intervals.append((1000 * (after[1] - before[1]), 1000 * (after[1] - after[0]), 1000 * (after[3] - before[3]),
-                          after[4] - before[4], after[5] - before[5], after[1] - started))
+                          after[4] - before[4], after[5] - before[5], after[1] - started, in_sound))
     # {thread: (s run, s waited for a core)} of the game's threads and the X server's.
     threads = {name: ((end[name][0] - start[name][0]) / 1e9, (end[name][1] - start[name][1]) / 1e9)
                for start, end in zip(waits_before, waits_after) for name in end if name in start}
-    return intervals, threads
+    return intervals, threads, sounds
 
 
 def report_even_frames(figures, say):
-    intervals, threads = figures
+    intervals, threads, sounds = figures
     lengths = [interval[0] for interval in intervals]
     median, p99 = statistics.median(lengths), percentile(lengths, 0.99)
     seconds = intervals[-1][5] - intervals[0][5] + lengths[0] / 1000
@@ -381,6 +389,10 @@ def report_even_frames(figures, say):
         f"{statistics.median(i[2] for i in slow):.2f} (in all {statistics.median(i[2] for i in intervals):.2f}); "
         f"the main thread was preempted in {sum(1 for i in slow if i[3])} of them "
         f"(in {100 * sum(1 for i in intervals if i[3]) / len(intervals):.0f} % of all)")
+    if sounds:
+        with_sound = [interval for interval in slow if interval[6] > 0]
+        say(f"  sounds asked for: {len(sounds)}, each call to SDL taking a median {statistics.median(ms for _, ms in sounds):.2f} "
+            f"ms, the longest {max(ms for _, ms in sounds):.2f}; {len(with_sound)} of the slow intervals held one")
     busiest = sorted(threads.items(), key=lambda item: -item[1][0])[:5]
     say("  the busiest threads of the game and the X server (s running, s waiting for a core): "
         + ", ".join(f"{name.split('/')[0]} {run:.1f}/{waited:.1f}" for name, (run, waited) in busiest))
