@@ -69,6 +69,8 @@ test_packages=(
   # name SDL's driver themselves.
   pipewire pipewire-bin wireplumber pipewire-pulse libspa-0.2-modules pulseaudio pulseaudio-utils dbus-daemon
   libpulse-dev
+  # The latency benchmark presses the game's keys as a keyboard does (XTest).
+  libxtst-dev
 )
 
 # Packages a release may lack; the tests that need them skip without them.
