@@ -160,7 +160,7 @@ bool OpenWindow() {
     fullscreen = false;
     platform::Module* module = platform::GetOwnModule();
     hWnd = platform::RegisterWindowClass(module)
-               ? platform::CreateGameWindow(module, "floor", kWindowWidth, kWindowHeight,
+               ? platform::CreateGameWindow(module, "floor", 0, 0, kWindowWidth, kWindowHeight,
                                             platform::WindowStyle::Overlapped)
                : nullptr;
     hDC = hWnd != nullptr ? platform::GetDeviceContext(hWnd) : nullptr;
