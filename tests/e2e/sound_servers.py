@@ -83,6 +83,11 @@ class SoundServer:
             self.folder = tempfile.mkdtemp(prefix=f"zarvo-sound-{self.kind}-")
             for sub in ("home", "config/pipewire/pipewire.conf.d"):
                 os.makedirs(os.path.join(self.folder, sub))
+            # The server's own folder, which a session has before any client
+            # runs. pipewire-pulse makes it only where it looked and found
+            # none, and fails to start if a client (our pactl) made it in
+            # between.
+            os.mkdir(os.path.join(self.folder, "pulse"), 0o700)
             with open(os.path.join(self.folder, "config/pipewire/pipewire.conf.d/zarvo-sink.conf"), "w") as conf:
                 conf.write(PIPEWIRE_SINK)
             # A client finding no server would start PulseAudio itself.
