@@ -326,11 +326,21 @@ class Probe:
         return [(int(t) / 1e9, int(size)) for t, size in self._lines("write")]
 
 
+def file_frames(name):
+    """The samples in the sound file name (16-bit mono)."""
+    return (os.path.getsize(os.path.join(SOUNDS, name)) - FILE_HEADER_BYTES) // 2
+
+
+def sound_seconds(name):
+    """How long the sound name ("miss") lasts."""
+    return file_frames(name + ".wav") / FILE_RATE
+
+
 def sound_named(size, rate, frame_bytes):
     """The sound file whose samples come to size bytes at that rate and
     frame size, or "?"."""
     for name in SOUND_FILES:
-        frames = (os.path.getsize(os.path.join(SOUNDS, name)) - FILE_HEADER_BYTES) // 2
+        frames = file_frames(name)
         if abs(size - frames * rate // FILE_RATE * frame_bytes) <= 8 * frame_bytes:
             return os.path.splitext(name)[0]
     return "?"

@@ -81,7 +81,7 @@ def end_with_escape(session):
 def check_heard(recording, requests, probe):
     """Each sound asked for (as Probe.requests gives them) is found in the
     recording and is the one asked for, but for those cut off by the next
-    before SDL wrote any of them."""
+    before SDL wrote any of them. Returns what Recording.find found."""
     found = recording.find(requests)
     if KEEP:
         keep = os.path.join(KEEP, os.path.basename(os.path.dirname(recording.path)))
@@ -102,6 +102,7 @@ def check_heard(recording, requests, probe):
     check(not wrong, f"{len(wrong)} of {len(judged)} sounds asked for were not heard:\n  " + "\n  ".join(wrong))
     print(f"latency from request to sink: median {statistics.median(m[1] for m in judged):.1f} ms, "
           f"worst {max(m[1] for m in judged):.1f} ms; sounds with gaps: {sum(1 for m in judged if m[3])}")
+    return found
 
 
 # ---- scenarios -------------------------------------------------------------------------
