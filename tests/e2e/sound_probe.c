@@ -2,7 +2,9 @@
  * to the file named by ZARVO_SOUND_PROBE for each call below, with the time
  * of the call on CLOCK_MONOTONIC in nanoseconds, and passes the call on:
  *
- *   open TIME DEVICE RATE CHANNELS FORMAT   SDL_OpenAudioDevice (DEVICE 0: failed)
+ *   open TIME DEVICE RATE CHANNELS FORMAT DRIVER
+ *                                           SDL_OpenAudioDevice (DEVICE 0: failed) on
+ *                                           SDL's audio driver DRIVER
  *   queue TIME BYTES                        SDL_QueueAudio: a sound the game asked for
  *   write TIME BYTES                        pa_stream_write: SDL handing sound to the server
  *   start TIME                              that write began with the sound queued last:
@@ -99,10 +101,16 @@ static void* definition(const char* function, const char* library) {
 SDL_AudioDeviceID SDL_OpenAudioDevice(const char* name, int capture, const SDL_AudioSpec* desired,
                                       SDL_AudioSpec* obtained, int allowedChanges) {
     static SDL_AudioDeviceID (*real)(const char*, int, const SDL_AudioSpec*, SDL_AudioSpec*, int);
+    static const char* (*driver)(void);
     PASS_ON("SDL_OpenAudioDevice", NULL);
+    if (driver == NULL) {
+        *(void**)&driver = definition("SDL_GetCurrentAudioDriver", NULL);
+    }
     const SDL_AudioDeviceID device = real(name, capture, desired, obtained, allowedChanges);
     const SDL_AudioSpec* spec = obtained != NULL ? obtained : desired;
-    note("open %lld %u %d %d %d\n", (long long)now_ns(), device, spec->freq, spec->channels, spec->format);
+    const char* driver_name = driver();
+    note("open %lld %u %d %d %d %s\n", (long long)now_ns(), device, spec->freq, spec->channels, spec->format,
+         driver_name != NULL ? driver_name : "none");
     return device;
 }
 

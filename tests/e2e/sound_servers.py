@@ -49,6 +49,7 @@ PIPEWIRE_SINK = """context.objects = [
         args = {
             factory.name = support.null-audio-sink
             node.name = %s
+            node.description = "Zarvo sink"
             media.class = Audio/Sink
             audio.position = [ FL FR ]
         }
@@ -279,10 +280,10 @@ class Probe:
             return [line.split()[1:] for line in log if line.startswith(kind + " ")]
 
     def opens(self):
-        """(time, device, rate, channels, format) of each SDL_OpenAudioDevice;
-        device 0 when it failed."""
-        return [(int(t) / 1e9, int(device), int(rate), int(channels), int(sample_format))
-                for t, device, rate, channels, sample_format in self._lines("open")]
+        """(time, device, rate, channels, format, driver) of each
+        SDL_OpenAudioDevice; device 0 when it failed."""
+        return [(int(t) / 1e9, int(device), int(rate), int(channels), int(sample_format), driver)
+                for t, device, rate, channels, sample_format, driver in self._lines("open")]
 
     def requests(self):
         """(time, name, ms, latest) of each sound the game asked for: named by
@@ -298,7 +299,7 @@ class Probe:
         for i, (t, size) in enumerate(queued):
             device = [entry for entry in opens if entry[0] <= t]
             check(device, "a sound was queued before a device was open")
-            rate, channels, sample_format = device[-1][2:]
+            rate, channels, sample_format = device[-1][2:5]
             frame_bytes = channels * (sample_format & 0xFF) // 8
             ms = 1000 * size / frame_bytes / rate
             cut = queued[i + 1][0] if i + 1 < len(queued) else float("inf")
