@@ -2,7 +2,8 @@
 # Builds what the performance figures need and measures them (bench/figures.py):
 #   bash bench/figures.sh            # with the Windows program under Wine
 #   bash bench/figures.sh --no-wine  # the Linux figures only
-#   bash bench/figures.sh --sound-only  # latency and gaps on PipeWire and PulseAudio
+#   bash bench/figures.sh --sound-only  # latency and gaps on PipeWire and PulseAudio, and of
+#                                       # Zarvo.exe under Wine (but with --no-wine)
 # It reports and never judges: a figure below its target does not fail it.
 # Run it on a quiet machine; it prints the load average before and after.
 set -euo pipefail
@@ -16,9 +17,9 @@ if [[ " $* " != *" --sound-only "* ]]; then
   # The same without the hardening flags, for their price.
   cmake --preset unhardened >/dev/null
   cmake --build --preset unhardened -j "$(nproc)" --target zarvo world_step_bench >/dev/null
-  if [[ " $* " != *" --no-wine "* ]]; then
-    cmake --preset windows >/dev/null
-    cmake --build --preset windows -j "$(nproc)" --target zarvo >/dev/null
-  fi
+fi
+if [[ " $* " != *" --no-wine "* ]]; then
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$(nproc)" --target zarvo >/dev/null
 fi
 exec python3 bench/figures.py "$@"
