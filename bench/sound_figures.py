@@ -89,6 +89,7 @@ def measure(kind, screen, seconds=MEASURED_S, driver=None):
         requests = [request for request in probe.requests() if started <= request[0] <= started + seconds]
         found = recording.find(requests)
         writes = [t for t, _ in probe.writes() if started <= t <= started + seconds]
+        opened = sum(1 for _, device, *_ in probe.opens() if device != 0)
         starts = probe.starts()
 
     judged = [match for match in found if match is not None]
@@ -112,7 +113,7 @@ def measure(kind, screen, seconds=MEASURED_S, driver=None):
         "in_sdl": statistics.median(in_sdl) if in_sdl else float("nan"), "p90": percentile(latencies, 0.9), "worst": max(latencies),
         "gapped": sum(1 for match in heard if match[3] > 0), "gap_ms": sum(match[3] for match in heard),
         "sdl_pauses": len(pauses), "sdl_longest_ms": 1000 * max(pauses, default=0),
-        "threads": waited, "dropped_ms": dropped_ms,
+        "threads": waited, "dropped_ms": dropped_ms, "opened": opened,
     }
 
 
@@ -123,7 +124,8 @@ def report(kind, figures, say):
         f"{figures['in_sdl']:.1f}); sounds with gaps {figures['gapped']} "
         f"({figures['gap_ms']} ms of silence); SDL wrote nothing for over {1000 * SDL_PAUSE_S:.0f} ms "
         f"{figures['sdl_pauses']} times (longest {figures['sdl_longest_ms']:.0f} ms); the server dropped "
-        f"{figures['dropped_ms']:.0f} ms of the recording")
+        f"{figures['dropped_ms']:.0f} ms of the recording; the device was opened {figures['opened']} "
+        f"time{'s' if figures['opened'] != 1 else ''} (more than once: lost, or stalled, and opened again)")
     busiest = sorted(figures["threads"].items(), key=lambda item: -item[1][0])[:6]
     say("  threads (ms run, ms waiting to run): "
         + ", ".join(f"{name.split('/')[0]} {run:.0f}/{waited:.0f}" for name, (run, waited) in busiest))

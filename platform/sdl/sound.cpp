@@ -67,11 +67,10 @@ bool loaderHeld = false;
 // The server answered while there was no device: the main thread opens one.
 bool serverAnswered = false;
 Clock::time_point nextAsk;
-// The main thread's last look at the device: sounds started by then, and
-// bytes still queued.
-std::uint64_t soundsPlayed = 0;
-std::uint64_t soundsAtLook = 0;
-std::uint32_t queuedAtLook = 0;
+// Since when the device has held sound of which SDL has taken nothing, and
+// how much it held when last seen.
+Clock::time_point untouchedSince;
+std::uint32_t queuedWhenSeen = 0;
 Clock::time_point nextLook;
 // Read without `guard` by the loader's question to the server.
 std::atomic<bool> loaderStopping = false;
@@ -90,17 +89,28 @@ SDL_Thread* loader = nullptr;
 void UseDevice(const sdlbackend::SoundDevice& opened) {
     device = opened;
     ownDevice = opened.id;
-    soundsAtLook = soundsPlayed;
-    queuedAtLook = 0;
+    queuedWhenSeen = 0;
     nextLook = Clock::now() + kLookInterval;
+}
+
+// With `guard` held: whether SDL has taken any of what was queued since it
+// was last seen; then sees it again.
+bool Taken(std::uint32_t queued) {
+    const bool taken = queued == 0 || queued < queuedWhenSeen;
+    if (taken) {
+        untouchedSince = Clock::now();
+    }
+    queuedWhenSeen = queued;
+    return taken;
 }
 
 // With `guard` held. An unplayable sound leaves the one playing alone.
 void Play(const LoadedSound& sound) {
     if (!sound.samples.empty()) {
+        Taken(SDL_GetQueuedAudioSize(device.id));  // a sound cut off untouched leaves the clock running
         SDL_ClearQueuedAudio(device.id);
         SDL_QueueAudio(device.id, sound.samples.data(), static_cast<Uint32>(sound.samples.size()));
-        soundsPlayed += 1;
+        queuedWhenSeen = SDL_GetQueuedAudioSize(device.id);
     }
 }
 
@@ -114,14 +124,11 @@ LoadedSound* NextToLoad() {
 }
 
 // With `guard` held, on the main thread, once a second: whether the device
-// has stopped taking sound. SDL's PipeWire driver (SDL 2 and 3) says nothing
-// when its server goes; what was queued then stays queued.
+// has taken nothing of the sound queued for a second. SDL's PipeWire driver
+// (SDL 2 and 3) says nothing when its server goes; what was queued then
+// stays queued, and the sounds asked for later too.
 bool Stalled() {
-    const std::uint32_t queued = SDL_GetQueuedAudioSize(device.id);
-    const bool stalled = queued > 0 && queued >= queuedAtLook && soundsPlayed == soundsAtLook;
-    queuedAtLook = queued;
-    soundsAtLook = soundsPlayed;
-    return stalled;
+    return !Taken(SDL_GetQueuedAudioSize(device.id)) && Clock::now() - untouchedSince >= kLookInterval;
 }
 
 // With `guard` held, on the main thread.

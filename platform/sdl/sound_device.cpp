@@ -11,6 +11,11 @@ constexpr Uint16 kDeviceSamples = 512;
 // SDL 2 tries PulseAudio before PipeWire, so on a PipeWire server it would
 // go through pipewire-pulse, which adds about 10 ms before a sound is heard.
 constexpr char kPreferredDriver[] = "pipewire";
+// On SDL's PipeWire driver, whose buffer sets the stream's latency in the
+// graph, half as many: a sound reached the sink 13 ms after it was asked for
+// against 16.5 ms with 512, with no more gaps (a minute each, in turn, at
+// load 4 to 5 on 2 cores).
+constexpr Uint16 kPipeWireSamples = 256;
 
 // The driver of the first device. A lost device is looked for on it alone:
 // another (ALSA, with the server gone) would complain on standard error at
@@ -22,7 +27,7 @@ SoundDevice OpenOnCurrentDriver() {
     wanted.freq = kDeviceRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
-    wanted.samples = kDeviceSamples;
+    wanted.samples = std::string(SDL_GetCurrentAudioDriver()) == kPreferredDriver ? kPipeWireSamples : kDeviceSamples;
     SoundDevice device;
     device.id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &device.spec, SDL_AUDIO_ALLOW_ANY_CHANGE);
     if (device.id != 0) {
