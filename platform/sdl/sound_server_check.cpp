@@ -25,6 +25,9 @@ constexpr char kCheckVariable[] = "ZARVO_SOUND_SERVER_CHECK";
 // a few hundred on a loaded machine.
 constexpr auto kAnswerWithin = std::chrono::seconds(2);
 constexpr auto kLookInterval = std::chrono::milliseconds(10);
+// What a child of posix_spawn ends with when it could not start the program
+// (where the error cannot be handed back, as under qemu-user).
+constexpr int kNotStarted = 127;
 
 // The copy does this alone, before anything of the program runs (the game
 // would empty its log): whatever program the backend is part of (the game,
@@ -59,15 +62,17 @@ bool SoundServerAnswers(const std::string& driver, const std::atomic<bool>& stop
     pid_t copy = 0;
     const int failed = posix_spawn(&copy, "/proc/self/exe", &quiet, nullptr, arguments, environment.data());
     posix_spawn_file_actions_destroy(&quiet);
+    // Without a copy (the program's file replaced or gone, no /proc), the
+    // main thread asks SDL itself.
     if (failed != 0) {
-        return true;  // no copy to ask: the main thread asks SDL itself
+        return true;
     }
     const auto deadline = std::chrono::steady_clock::now() + kAnswerWithin;
     int status = 0;
     for (;;) {
         const pid_t ended = waitpid(copy, &status, WNOHANG);
         if (ended == copy) {
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == kNotStarted);
         }
         if (ended < 0 || stop || std::chrono::steady_clock::now() > deadline) {
             kill(copy, SIGKILL);
