@@ -20,8 +20,11 @@ target. Run it through bench/figures.sh, which builds what it needs first:
      Wine; the last answer to the first frame against a reference program;
      and the evenness of the frames over a minute of play;
   7. sound on PipeWire and on PulseAudio (bench/sound_figures.py): latency
-     from the request to the sink, and sounds with gaps, in a minute of play
-     (left out with --no-sound; --sound-only measures these alone).
+     from the request to the sink, and sounds with gaps, in a minute of play;
+     on PipeWire through SDL's PipeWire driver (the game's choice) and its
+     PulseAudio driver in turn; the Windows program under Wine on each
+     (--no-wine leaves it out) (left out with --no-sound; --sound-only
+     measures these alone).
 
 Paired figures are taken in turn (bench/in_turn.py), each ratio with its
 spread over the rounds.
@@ -258,9 +261,28 @@ def latency():
 
 
 def sound():
+    """On PipeWire, the game's own choice (SDL's PipeWire driver) against SDL
+    2's (its PulseAudio driver, through pipewire-pulse), in turn (ABBA); then
+    PulseAudio."""
     say("")
-    for kind in ("pipewire", "pulseaudio"):
-        sound_figures.report(kind, sound_figures.measure(kind, SCREEN), say)
+    say(f"sound, request to sink; target: {sound_figures.TARGET}")
+    choices = (("the game's choice, SDL's PipeWire driver", None),
+               ("SDL's PulseAudio driver, through pipewire-pulse", "pulseaudio"))
+    medians = {driver: [] for _, driver in choices}
+    for round_ in range(ARGS.rounds):
+        for name, driver in choices if round_ % 2 == 0 else choices[::-1]:
+            figures = sound_figures.measure("pipewire", SCREEN, driver=driver)
+            sound_figures.report(f"PipeWire, {name} (load {load()})", figures, say)
+            medians[driver].append(figures["median"])
+    native, through_pulse = medians[None], medians["pulseaudio"]
+    say(f"PipeWire medians, SDL's PipeWire driver / its PulseAudio driver: {statistics.mean(native):.1f} / "
+        f"{statistics.mean(through_pulse):.1f} ms; each round's difference "
+        f"{min(b - a for a, b in zip(native, through_pulse)):.1f} to "
+        f"{max(b - a for a, b in zip(native, through_pulse)):.1f} ms over {len(native)} rounds, in turn")
+    sound_figures.report(f"PulseAudio (load {load()})", sound_figures.measure("pulseaudio", SCREEN), say)
+    if not ARGS.no_wine:
+        for kind in ("pipewire", "pulseaudio"):
+            sound_figures.report_wine(kind, sound_figures.measure_wine(kind, SCREEN, ARGS.prefix, ARGS.exe), say)
 
 
 def main():

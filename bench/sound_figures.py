@@ -10,20 +10,27 @@ recording.
   threads   how long each of the game's threads waited to run, in all
             (the run queue: /proc/PID/task/TID/schedstat)
 
+The Windows program under Wine (its PulseAudio driver, winepulse) is timed
+from its PlaySoundA calls, as Wine's trace (+timestamp,+winmm) gives them,
+to the sink; its figures leave out what the probe sees of SDL.
+
 Needs the environment of the sound tests (figures.py sets it).
 """
 
 import os
+import re
 import statistics
 import time
 
-from sound_servers import SEARCH_S, Probe, SoundServer
-from sounds import end_with_escape, start_play
+from sound_servers import SEARCH_S, Probe, SoundServer, sound_seconds
+from sounds import PARK_S, end_with_escape, start_play
 import zarvo_e2e
-from zarvo_e2e import Session, check, wait_until
+from zarvo_e2e import Session, WineSession, check, wait_until
 
 MEASURED_S = 60
 SDL_PAUSE_S = 0.05
+TARGET = ("median at most 15 ms on PipeWire; on PulseAudio no more than before (10.8 / 16.0 / 17.6 ms, "
+          "median / p90 / worst, on a quiet machine); no sound with gaps")
 
 
 def thread_waits(pid):
@@ -58,14 +65,16 @@ def as_player(folder):
     return wrapper
 
 
-def measure(kind, screen, seconds=MEASURED_S):
-    """One game of seconds on the server kind; returns the figures as a dict."""
+def measure(kind, screen, seconds=MEASURED_S, driver=None):
+    """One game of seconds on the server kind, through SDL's audio driver
+    driver (None: the one SDL picks, as a player gets it); returns the
+    figures as a dict."""
     with SoundServer(kind) as server, Session(f"figures-sound-{kind}", screen=screen, time_limit=seconds + 120) as session:
         game = zarvo_e2e.GAME
         zarvo_e2e.GAME = as_player(server.folder)
         probe = Probe(session.folder)
         recording = server.record(os.path.join(session.folder, "recording.raw"))
-        start_play(session, probe, server.environment())
+        start_play(session, probe, dict(server.environment(), **({"SDL_AUDIODRIVER": driver} if driver else {})))
         pid = session.game_pid()
         started = time.monotonic()
         before = thread_waits(pid)
@@ -80,6 +89,7 @@ def measure(kind, screen, seconds=MEASURED_S):
         requests = [request for request in probe.requests() if started <= request[0] <= started + seconds]
         found = recording.find(requests)
         writes = [t for t, _ in probe.writes() if started <= t <= started + seconds]
+        opened = sum(1 for _, device, *_ in probe.opens() if device != 0)
         starts = probe.starts()
 
     judged = [match for match in found if match is not None]
@@ -103,7 +113,7 @@ def measure(kind, screen, seconds=MEASURED_S):
         "in_sdl": statistics.median(in_sdl) if in_sdl else float("nan"), "p90": percentile(latencies, 0.9), "worst": max(latencies),
         "gapped": sum(1 for match in heard if match[3] > 0), "gap_ms": sum(match[3] for match in heard),
         "sdl_pauses": len(pauses), "sdl_longest_ms": 1000 * max(pauses, default=0),
-        "threads": waited, "dropped_ms": dropped_ms,
+        "threads": waited, "dropped_ms": dropped_ms, "opened": opened,
     }
 
 
@@ -114,7 +124,55 @@ def report(kind, figures, say):
         f"{figures['in_sdl']:.1f}); sounds with gaps {figures['gapped']} "
         f"({figures['gap_ms']} ms of silence); SDL wrote nothing for over {1000 * SDL_PAUSE_S:.0f} ms "
         f"{figures['sdl_pauses']} times (longest {figures['sdl_longest_ms']:.0f} ms); the server dropped "
-        f"{figures['dropped_ms']:.0f} ms of the recording")
+        f"{figures['dropped_ms']:.0f} ms of the recording; the device was opened {figures['opened']} "
+        f"time{'s' if figures['opened'] != 1 else ''} (more than once: lost, or stalled, and opened again)")
     busiest = sorted(figures["threads"].items(), key=lambda item: -item[1][0])[:6]
     say("  threads (ms run, ms waiting to run): "
         + ", ".join(f"{name.split('/')[0]} {run:.0f}/{waited:.0f}" for name, (run, waited) in busiest))
+
+
+# Wine's sounds have reached the sink 340 to 370 ms after the call.
+WINE_SEARCH_S = 1.5
+WINE_CALL = re.compile(r"\s*(\d+)\.(\d{3}):\w+:trace:winmm:MULTIMEDIA_PlaySound ")
+WINE_SOUND = re.compile(r'trace:winmm:proc_PlaySound SoundName=L"(?:.*\\)?(\w+)\.wav"')
+
+
+def wine_calls(trace, offset):
+    """(time, name) of each PlaySoundA in Wine's trace. Its times are
+    CLOCK_MONOTONIC_RAW in ms; offset takes them to CLOCK_MONOTONIC."""
+    calls = [int(m.group(1)) + int(m.group(2)) / 1000 + offset for m in map(WINE_CALL.match, trace.splitlines()) if m]
+    names = [m.group(1) for m in map(WINE_SOUND.search, trace.splitlines()) if m]
+    return list(zip(calls, names))
+
+
+def measure_wine(kind, screen, prefix, program, seconds=MEASURED_S):
+    """One game of Zarvo.exe of seconds on the server kind, through Wine's
+    PulseAudio driver; returns the figures as a dict."""
+    with SoundServer(kind) as server, WineSession(f"figures-sound-wine-{kind}", screen=screen, prefix=prefix,
+                                                  program=program, keep="",
+                                                  more_overrides=";winepulse.drv=b") as session:
+        recording = server.record(os.path.join(session.work, "recording.raw"))
+        offset = time.monotonic() - time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+        session.start_game(env=dict(server.environment(), WINEDEBUG="+timestamp,+winmm"))
+        session.start_questions(fullscreen=False, left=True, right=False)
+        session.focus(session.wait_caption("Zarvo"))
+        session.hold_key_for("Up", PARK_S)
+        started = time.monotonic()
+        check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
+                         interval=0.5), "time stood still")
+        time.sleep(WINE_SEARCH_S)
+        recording.stop()
+        session.press_escape_and_wait_exit(15)
+        calls = [call for call in wine_calls(session.game_stderr(), offset) if started <= call[0] <= started + seconds]
+        requests = [(t, name, 1000 * min(sound_seconds(name), after - t), t + WINE_SEARCH_S)
+                    for (t, name), (after, _) in zip(calls, calls[1:] + [(float("inf"), None)])]
+        found = recording.find(requests)
+    latencies = [match[1] for (_, name, *_), match in zip(requests, found) if match is not None and match[0] == name]
+    check(latencies, f"no sound of Zarvo.exe was heard on {kind}")
+    return {"asked": len(requests), "heard": len(latencies), "median": statistics.median(latencies),
+            "worst": max(latencies)}
+
+
+def report_wine(kind, figures, say):
+    say(f"Zarvo.exe under Wine (winepulse) on {kind}: {figures['heard']} of {figures['asked']} sounds heard; "
+        f"latency PlaySoundA to sink median {figures['median']:.0f} ms, worst {figures['worst']:.0f}")

@@ -167,6 +167,7 @@ bool Translate(const SDL_Event& event, Message* message) {
 }  // namespace
 
 bool PeekNextMessage(Message* message) {
+    sdlbackend::TendSoundDevice();
     if (quitPosted) {
         quitPosted = false;
         *message = Message{nullptr, kWmQuit, static_cast<std::uintptr_t>(quitCode), 0};

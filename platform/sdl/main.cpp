@@ -12,10 +12,7 @@ int main() {
     sdlbackend::OpenSoundDevice();
     const int status = GameMain();
     sdlbackend::StopAllTimers();
-    if (sdlbackend::CloseSoundDevice()) {
-        SDL_Quit();
-    } else {
-        SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_AUDIO);
-    }
+    sdlbackend::CloseSoundDevice();
+    SDL_Quit();
     return status;
 }

@@ -36,11 +36,13 @@ void StopAllTimers();
 
 // Opens the sound device and starts the thread that loads sound files,
 // once: later calls do nothing. Without a device every sound is silent; a
-// device lost later is replaced as soon as another opens.
+// device lost later is replaced as soon as another opens. On the main thread.
 void OpenSoundDevice();
-// False when a new device was being opened: that is left to finish on its
-// own, and SDL's audio must then be left alone to the end of the program.
-bool CloseSoundDevice();
+// The main thread's care of the device, at each message it takes: closes a
+// device that is lost, and opens another once its server answers again.
+void TendSoundDevice();
+// Closes the device and SDL's audio, and ends the loader thread.
+void CloseSoundDevice();
 // Bytes of sound still waiting to be played; 0 without a device.
 std::uint32_t QueuedSoundBytes();
 // Bytes that a sound file came to in the device's format, once loaded (it

@@ -6,9 +6,13 @@
 // A file asked for before it is ready plays as soon as it is, unless another
 // sound has been asked for since.
 //
-// A device that goes away (the sound server ends or restarts) is replaced on
-// the loader thread too: it tries once a second to open a new one. Sounds
-// asked for while there is none are dropped.
+// SDL's audio is started and stopped, and the device opened and closed, on
+// the main thread alone, as it takes its messages (TendSoundDevice). A device
+// that is lost (its server ends or restarts) is closed there; the loader then
+// asks once a second, in a copy of the program, whether the server answers,
+// and once it does the main thread opens a device again. A server that takes
+// connections and never answers holds up only the copy. Sounds asked for
+// while there is no device are dropped.
 #include <SDL.h>
 
 #include <atomic>
@@ -22,13 +26,15 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sound_device.h"
+#include "platform/sdl/sound_server_check.h"
 #include "platform/sdl/wav_loader.h"
 
 namespace {
 
 // Files kept after their first play; the game has three.
 constexpr std::size_t kMaxCachedFiles = 16;
-constexpr auto kReopenInterval = std::chrono::seconds(1);
+// How often the device is looked at, and the server asked while there is none.
+constexpr auto kLookInterval = std::chrono::seconds(1);
 
 using Clock = std::chrono::steady_clock;
 
@@ -41,7 +47,7 @@ struct LoadedSound {
 };
 
 // Everything below is shared with the loader thread and guarded by `guard`,
-// which neither side holds while a file is read or a device opened.
+// which the loader does not hold while a file is read or the server asked.
 struct Shared {
     std::mutex guard;
     std::condition_variable changed;
@@ -58,22 +64,53 @@ std::list<LoadedSound>& cache = shared.cache;
 sdlbackend::SoundDevice device;  // id 0 while none is open
 LoadedSound* wanted = nullptr;   // asked for while loading: played once ready
 bool loaderHeld = false;
-bool loaderStopping = false;
-// The loader is replacing a lost device, without `guard`: SDL's audio is
-// then its alone.
-bool replacing = false;
-Clock::time_point nextOpen;
-// Set from whatever thread SDL reports a removed device on.
-std::atomic<bool> removalNoticed = false;
+// The server answered while there was no device: the main thread opens one.
+bool serverAnswered = false;
+Clock::time_point nextAsk;
+// Since when the device has held sound of which SDL has taken nothing, and
+// how much it held when last seen.
+Clock::time_point untouchedSince;
+std::uint32_t queuedWhenSeen = 0;
+Clock::time_point nextLook;
+// Read without `guard` by the loader's question to the server.
+std::atomic<bool> loaderStopping = false;
+// Set from whatever thread SDL reports a removed device on: the game's own,
+// or any output device.
+std::atomic<SDL_AudioDeviceID> ownDevice = 0;
+std::atomic<bool> ownRemoved = false;
+std::atomic<bool> outputRemoved = false;
+// Something for the main thread to do at once: a removal, or a server that answered.
+std::atomic<bool> tendNow = false;
 // An SDL thread rather than a std::thread: SDL frees the per-thread error
 // text that a failed load leaves only for threads it started itself.
 SDL_Thread* loader = nullptr;
 
+// With `guard` held.
+void UseDevice(const sdlbackend::SoundDevice& opened) {
+    device = opened;
+    ownDevice = opened.id;
+    queuedWhenSeen = 0;
+    nextLook = Clock::now() + kLookInterval;
+}
+
+// With `guard` held: whether SDL has taken any of what was queued since it
+// was last seen; then sees it again.
+bool Taken(std::uint32_t queued) {
+    const bool taken = queued == 0 || queued < queuedWhenSeen;
+    if (taken) {
+        untouchedSince = Clock::now();
+    }
+    queuedWhenSeen = queued;
+    return taken;
+}
+
 // With `guard` held. An unplayable sound leaves the one playing alone.
 void Play(const LoadedSound& sound) {
     if (!sound.samples.empty()) {
+        Taken(SDL_GetQueuedAudioSize(device.id));  // a sound cut off untouched leaves the clock running
         SDL_ClearQueuedAudio(device.id);
         SDL_QueueAudio(device.id, sound.samples.data(), static_cast<Uint32>(sound.samples.size()));
+        queuedWhenSeen = SDL_GetQueuedAudioSize(device.id);
     }
 }
 
@@ -86,28 +123,28 @@ LoadedSound* NextToLoad() {
     return nullptr;
 }
 
-// With `lock` held on entry and on return, which it lets go meanwhile.
-template <typename Action>
-void WithoutLock(std::unique_lock<std::mutex>& lock, Action action) {
-    replacing = true;
-    lock.unlock();
-    action();
-    lock.lock();
-    replacing = false;
+// With `guard` held, on the main thread, once a second: whether the device
+// has taken nothing of the sound queued for a second. SDL's PipeWire driver
+// (SDL 2 and 3) says nothing when its server goes; what was queued then
+// stays queued, and the sounds asked for later too.
+bool Stalled() {
+    return !Taken(SDL_GetQueuedAudioSize(device.id)) && Clock::now() - untouchedSince >= kLookInterval;
 }
 
-void DropLostDevice(std::unique_lock<std::mutex>& lock) {
-    const sdlbackend::SoundDevice lost = device;
+// With `guard` held, on the main thread.
+void DropLostDevice() {
+    sdlbackend::CloseLostSoundDevice(device);
     device.id = 0;
+    ownDevice = 0;
     wanted = nullptr;
-    WithoutLock(lock, [&] { sdlbackend::CloseLostSoundDevice(lost); });
+    nextAsk = Clock::now();
+    changed.notify_all();  // the loader asks the server; a wait for a file ends
 }
 
-// Files read in another format are read again.
-void OpenAgain(std::unique_lock<std::mutex>& lock) {
-    sdlbackend::SoundDevice opened;
-    WithoutLock(lock, [&] { opened = sdlbackend::OpenSoundDeviceAgain(); });
-    nextOpen = Clock::now() + kReopenInterval;
+// With `guard` held, on the main thread. Files read in another format are
+// read again.
+void OpenAgain() {
+    const sdlbackend::SoundDevice opened = sdlbackend::OpenSoundDeviceAgain();
     if (opened.id == 0) {
         return;
     }
@@ -117,29 +154,32 @@ void OpenAgain(std::unique_lock<std::mutex>& lock) {
             sound.ready = false;
         }
     }
-    device = opened;
+    UseDevice(opened);
+    changed.notify_all();
 }
 
 int RunLoader(void*) {
     std::unique_lock lock(guard);
     for (;;) {
-        // With a device, a look at it every second too, in case the news of
-        // its end came between a look and the wait.
-        changed.wait_until(lock, device.id != 0 ? Clock::now() + kReopenInterval : nextOpen, [] {
-            return loaderStopping || removalNoticed || (device.id == 0 && Clock::now() >= nextOpen) ||
+        // Without a device, until the server is to be asked again; else a
+        // look every second.
+        const bool asking = device.id == 0 && !serverAnswered;
+        changed.wait_until(lock, asking ? nextAsk : Clock::now() + kLookInterval, [] {
+            return loaderStopping || (device.id == 0 && !serverAnswered && Clock::now() >= nextAsk) ||
                    (device.id != 0 && !loaderHeld && NextToLoad() != nullptr);
         });
         if (loaderStopping) {
             return 0;
         }
-        const bool removed = removalNoticed.exchange(false);
-        if (device.id != 0 && (removed || sdlbackend::SoundDeviceStopped(device))) {
-            DropLostDevice(lock);
-            continue;
-        }
         if (device.id == 0) {
-            if (Clock::now() >= nextOpen) {
-                OpenAgain(lock);
+            if (!serverAnswered && Clock::now() >= nextAsk) {
+                nextAsk = Clock::now() + kLookInterval;
+                const std::string driver = sdlbackend::SoundDriver();
+                lock.unlock();
+                const bool answers = sdlbackend::SoundServerAnswers(driver, loaderStopping);
+                lock.lock();
+                serverAnswered = answers && device.id == 0;
+                tendNow = serverAnswered;
             }
             continue;
         }
@@ -166,13 +206,20 @@ int RunLoader(void*) {
     }
 }
 
-// SDL 2 sends it for the device it lost, from its audio thread; sdl2-compat
-// (on SDL 3) for any device, naming none, from the main thread's event pump.
-// Either way only a flag is set: the loader looks.
+// SDL 2 sends it for the device it lost, naming it, from its audio thread;
+// since 2.24 also for any other device unplugged, naming none (0). Under
+// sdl2-compat (SDL 3) every removal names none, from the main thread's event
+// pump: the game's device, opened as the default, is moved by SDL 3 to the
+// next default rather than removed, and what tells of its loss there is a
+// removal that leaves no output device (or, on PipeWire, a stall). Only flags
+// are set here: the main thread looks.
 int NoticeRemoval(void*, SDL_Event* event) {
     if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0) {
-        removalNoticed = true;
-        changed.notify_all();
+        if (event->adevice.which != 0 && event->adevice.which == ownDevice) {
+            ownRemoved = true;
+        }
+        outputRemoved = true;
+        tendNow = true;
     }
     return 1;
 }
@@ -216,8 +263,7 @@ void OpenSoundDevice() {
     if (opened.id == 0) {
         return;
     }
-    device = opened;
-    nextOpen = Clock::now() + kReopenInterval;
+    UseDevice(opened);
     loaderStopping = false;
     loader = SDL_CreateThread(RunLoader, "sound loader", nullptr);
     if (loader == nullptr) {
@@ -227,33 +273,44 @@ void OpenSoundDevice() {
     SDL_AddEventWatch(NoticeRemoval, nullptr);
 }
 
-bool CloseSoundDevice() {
+void TendSoundDevice() {
+    if (loader == nullptr || (!tendNow.exchange(false) && Clock::now() < nextLook)) {
+        return;
+    }
+    const std::lock_guard lock(guard);
+    const bool look = Clock::now() >= nextLook;
+    if (look) {
+        nextLook = Clock::now() + kLookInterval;
+    }
+    const bool own = ownRemoved.exchange(false);
+    const bool output = outputRemoved.exchange(false);
+    if (device.id != 0) {
+        if (own || (output && !AnyOutputDevice()) || (look && (SoundDeviceStopped(device) || Stalled()))) {
+            DropLostDevice();
+        }
+    } else if (serverAnswered) {
+        serverAnswered = false;
+        OpenAgain();
+    }
+}
+
+void CloseSoundDevice() {
     SDL_DelEventWatch(NoticeRemoval, nullptr);
-    bool abandoned = false;
     if (loader != nullptr) {
         {
             const std::lock_guard lock(guard);
             loaderStopping = true;
-            abandoned = replacing;
         }
         changed.notify_all();
-        // Opening a device can wait long on a server that does not answer:
-        // the program ends without waiting, and leaves SDL's audio alone.
-        if (abandoned) {
-            SDL_DetachThread(loader);
-        } else {
-            SDL_WaitThread(loader, nullptr);
-        }
+        SDL_WaitThread(loader, nullptr);  // a question to the server is given up at once
         loader = nullptr;
     }
     const std::lock_guard lock(guard);
-    if (!abandoned) {
-        CloseLastSoundDevice(device);
-    }
+    CloseLastSoundDevice(device);
     device.id = 0;
+    ownDevice = 0;
     cache.clear();
     wanted = nullptr;
-    return !abandoned;
 }
 
 std::uint32_t QueuedSoundBytes() {

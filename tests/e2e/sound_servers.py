@@ -49,6 +49,7 @@ PIPEWIRE_SINK = """context.objects = [
         args = {
             factory.name = support.null-audio-sink
             node.name = %s
+            node.description = "Zarvo sink"
             media.class = Audio/Sink
             audio.position = [ FL FR ]
         }
@@ -83,6 +84,11 @@ class SoundServer:
             self.folder = tempfile.mkdtemp(prefix=f"zarvo-sound-{self.kind}-")
             for sub in ("home", "config/pipewire/pipewire.conf.d"):
                 os.makedirs(os.path.join(self.folder, sub))
+            # The server's own folder, which a session has before any client
+            # runs. pipewire-pulse makes it only where it looked and found
+            # none, and fails to start if a client (our pactl) made it in
+            # between.
+            os.mkdir(os.path.join(self.folder, "pulse"), 0o700)
             with open(os.path.join(self.folder, "config/pipewire/pipewire.conf.d/zarvo-sink.conf"), "w") as conf:
                 conf.write(PIPEWIRE_SINK)
             # A client finding no server would start PulseAudio itself.
@@ -274,10 +280,10 @@ class Probe:
             return [line.split()[1:] for line in log if line.startswith(kind + " ")]
 
     def opens(self):
-        """(time, device, rate, channels, format) of each SDL_OpenAudioDevice;
-        device 0 when it failed."""
-        return [(int(t) / 1e9, int(device), int(rate), int(channels), int(sample_format))
-                for t, device, rate, channels, sample_format in self._lines("open")]
+        """(time, device, rate, channels, format, driver) of each
+        SDL_OpenAudioDevice; device 0 when it failed."""
+        return [(int(t) / 1e9, int(device), int(rate), int(channels), int(sample_format), driver)
+                for t, device, rate, channels, sample_format, driver in self._lines("open")]
 
     def requests(self):
         """(time, name, ms, latest) of each sound the game asked for: named by
@@ -293,7 +299,7 @@ class Probe:
         for i, (t, size) in enumerate(queued):
             device = [entry for entry in opens if entry[0] <= t]
             check(device, "a sound was queued before a device was open")
-            rate, channels, sample_format = device[-1][2:]
+            rate, channels, sample_format = device[-1][2:5]
             frame_bytes = channels * (sample_format & 0xFF) // 8
             ms = 1000 * size / frame_bytes / rate
             cut = queued[i + 1][0] if i + 1 < len(queued) else float("inf")
@@ -321,11 +327,21 @@ class Probe:
         return [(int(t) / 1e9, int(size)) for t, size in self._lines("write")]
 
 
+def file_frames(name):
+    """The samples in the sound file name (16-bit mono)."""
+    return (os.path.getsize(os.path.join(SOUNDS, name)) - FILE_HEADER_BYTES) // 2
+
+
+def sound_seconds(name):
+    """How long the sound name ("miss") lasts."""
+    return file_frames(name + ".wav") / FILE_RATE
+
+
 def sound_named(size, rate, frame_bytes):
     """The sound file whose samples come to size bytes at that rate and
     frame size, or "?"."""
     for name in SOUND_FILES:
-        frames = (os.path.getsize(os.path.join(SOUNDS, name)) - FILE_HEADER_BYTES) // 2
+        frames = file_frames(name)
         if abs(size - frames * rate // FILE_RATE * frame_bytes) <= 8 * frame_bytes:
             return os.path.splitext(name)[0]
     return "?"

@@ -7,7 +7,8 @@ player runs it (SDL_AUDIODRIVER unset). Run one scenario on one server:
 Scenarios: heard (every sound the game asks for reaches the sink, and is
 the one asked for), killed (the server dies during play), restarted (it
 comes back during play), unanswered (a socket in its place that never
-answers), no_server (none at all, and no ALSA device; the server argument
+answers), driver (the driver the game plays through, and the one a player
+names), no_server (none at all, and no ALSA device; the server argument
 is "none"). Servers: pipewire, pulseaudio. A server that is not installed
 skips the scenario (status 77). With ZARVO_KEEP set to a folder, the
 recording and the sounds asked for are left in a folder of the game's in it.
@@ -33,6 +34,8 @@ BACK_WITHIN_S = 2
 PARK_S = 1.5
 # However long a sound server takes to answer.
 ESCAPE_WITHIN_S = 3
+# From the game's start to its sound device, opened before the first question.
+START_GAME_S = 10
 KEEP = os.environ.get("ZARVO_KEEP", "")
 
 
@@ -81,7 +84,7 @@ def end_with_escape(session):
 def check_heard(recording, requests, probe):
     """Each sound asked for (as Probe.requests gives them) is found in the
     recording and is the one asked for, but for those cut off by the next
-    before SDL wrote any of them."""
+    before SDL wrote any of them. Returns what Recording.find found."""
     found = recording.find(requests)
     if KEEP:
         keep = os.path.join(KEEP, os.path.basename(os.path.dirname(recording.path)))
@@ -102,6 +105,7 @@ def check_heard(recording, requests, probe):
     check(not wrong, f"{len(wrong)} of {len(judged)} sounds asked for were not heard:\n  " + "\n  ".join(wrong))
     print(f"latency from request to sink: median {statistics.median(m[1] for m in judged):.1f} ms, "
           f"worst {max(m[1] for m in judged):.1f} ms; sounds with gaps: {sum(1 for m in judged if m[3])}")
+    return found
 
 
 # ---- scenarios -------------------------------------------------------------------------
@@ -192,6 +196,27 @@ def unanswered(kind):
             check(took < ESCAPE_WITHIN_S, f"the game took {took:.1f} s to end after Escape")
 
 
+def driver(kind):
+    """The game plays through SDL's own driver for the server it finds: on
+    PipeWire, PipeWire's (SDL 2 would take PulseAudio's, through
+    pipewire-pulse), on PulseAudio, PulseAudio's. A driver the player names
+    in SDL_AUDIODRIVER is the one it takes."""
+    with SoundServer(kind) as server:
+        for named, wanted in ((None, kind), ("pulseaudio", "pulseaudio")):
+            with Session(f"sound-driver-{kind}") as session:
+                probe = Probe(session.folder)
+                session.extra_env["SDL_AUDIODRIVER"] = None
+                session.game_env.update(server.environment())
+                session.game_env.update(probe.environment(GAME_PRELOAD))
+                if named:
+                    session.game_env["SDL_AUDIODRIVER"] = named
+                session.start_game()  # the device is opened before the first question
+                check(wait_until(probe.opens, START_GAME_S), f"no sound device opened within {START_GAME_S} s")
+                drivers = [entry[5] for entry in probe.opens() if entry[1] != 0]
+                check(drivers == [wanted], f"with SDL_AUDIODRIVER {named or 'unset'} on {kind}, the game's "
+                      f"devices were opened on {drivers}, not {wanted}")
+
+
 def no_server(kind):
     """No sound server and no ALSA device: the game opens no device, asks
     for no sound, and plays on; Escape ends it as always."""
@@ -216,5 +241,5 @@ def no_server(kind):
 
 
 if __name__ == "__main__":
-    run_scenario_on((heard, killed, restarted, unanswered, no_server), (*SERVERS, "none"), SoundServerUnavailable,
+    run_scenario_on((heard, killed, restarted, unanswered, driver, no_server), (*SERVERS, "none"), SoundServerUnavailable,
                     sys.argv)

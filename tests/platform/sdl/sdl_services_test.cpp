@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -249,19 +250,60 @@ TEST_F(SdlSound, UnplayableFilesAreSilentAndLeaveThePlayingSoundAlone) {
     }
 }
 
-TEST_F(SdlSound, ALostDeviceIsClosedAtOnceAndReplaced) {
+// The id of the one audio device SDL has open: SDL 2 gives out small ones.
+SDL_AudioDeviceID OpenAudioDevice() {
+    for (SDL_AudioDeviceID id = 1; id < 64; ++id) {
+        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) {
+            return id;
+        }
+    }
+    return 0;
+}
+
+void PushRemoval(SDL_AudioDeviceID which) {
+    SDL_Event removed{};
+    removed.adevice.type = SDL_AUDIODEVICEREMOVED;
+    removed.adevice.which = which;
+    ASSERT_EQ(SDL_PushEvent(&removed), 1) << SDL_GetError();
+}
+
+// What the main thread does at each message.
+template <typename Condition>
+bool TendUntil(Condition condition, std::chrono::milliseconds timeout = 5000ms) {
+    return WaitFor([&] {
+        sdlbackend::TendSoundDevice();
+        return condition();
+    }, timeout);
+}
+
+TEST_F(SdlSound, OnlyItsOwnDeviceLostIsClosedAndReplaced) {
     WriteSilence("long.wav", 2 * 44100 * 10);  // ten seconds
     ASSERT_GT(sdlbackend::SoundBytes("long.wav"), 0u);
     platform::PlaySoundFile("long.wav");
     ASSERT_GT(sdlbackend::QueuedSoundBytes(), 0u);
-    SDL_Event removed{};
-    removed.adevice.type = SDL_AUDIODEVICEREMOVED;  // naming no device, as sdl2-compat sends it
-    ASSERT_EQ(SDL_PushEvent(&removed), 1) << SDL_GetError();
-    EXPECT_TRUE(WaitFor([] { return sdlbackend::QueuedSoundBytes() == 0; })) << "the lost device is still playing";
-    EXPECT_TRUE(WaitFor([] {
+    PushRemoval(0);  // another device, unplugged
+    EXPECT_FALSE(TendUntil([] { return sdlbackend::QueuedSoundBytes() == 0; }, 200ms))
+        << "another device's removal cut the sound";
+    PushRemoval(OpenAudioDevice());
+    EXPECT_TRUE(TendUntil([] { return sdlbackend::QueuedSoundBytes() == 0; })) << "the lost device is still playing";
+    EXPECT_TRUE(TendUntil([] {
         platform::PlaySoundFile("tbhit.wav");
         return sdlbackend::QueuedSoundBytes() > 0;
     })) << "no device replaced the lost one";
+}
+
+TEST_F(SdlSound, AWaitForAFileEndsWhenTheDeviceIsLost) {
+    WriteSilence("unread.wav", 1000);
+    sdlbackend::HoldSoundLoading(true);
+    auto bytes = std::async(std::launch::async, [] { return sdlbackend::SoundBytes("unread.wav"); });
+    ASSERT_EQ(bytes.wait_for(100ms), std::future_status::timeout) << "the file was ready while its loading was held";
+    PushRemoval(OpenAudioDevice());
+    const auto ended = [&] { return bytes.wait_for(0s) == std::future_status::ready; };
+    const bool endedWithTheDevice = TendUntil(ended);
+    sdlbackend::HoldSoundLoading(false);
+    ASSERT_TRUE(TendUntil(ended, 10000ms)) << "the wait did not end even with a device again";
+    EXPECT_TRUE(endedWithTheDevice) << "the wait went on with no device to load for";
+    EXPECT_EQ(bytes.get(), 0u);
 }
 
 TEST(SdlSoundDevice, WithoutADeviceEverySoundIsSilent) {
