@@ -269,11 +269,12 @@ def sound():
     choices = (("the game's choice, SDL's PipeWire driver", None),
                ("SDL's PulseAudio driver, through pipewire-pulse", "pulseaudio"))
     medians = {driver: [] for _, driver in choices}
-    for round_ in range(ARGS.rounds):
-        for name, driver in choices if round_ % 2 == 0 else choices[::-1]:
-            figures = sound_figures.measure("pipewire", SCREEN, driver=driver)
-            sound_figures.report(f"PipeWire, {name} (load {load()})", figures, say)
-            medians[driver].append(figures["median"])
+    def measure(name, driver):
+        figures = sound_figures.measure("pipewire", SCREEN, driver=driver)
+        sound_figures.report(f"PipeWire, {name} (load {load()})", figures, say)
+        medians[driver].append(figures["median"])
+    for round_number in range(1, ARGS.rounds + 1):
+        in_turn(round_number, *(lambda choice=choice: measure(*choice) for choice in choices))
     native, through_pulse = medians[None], medians["pulseaudio"]
     say(f"PipeWire medians, SDL's PipeWire driver / its PulseAudio driver: {statistics.mean(native):.1f} / "
         f"{statistics.mean(through_pulse):.1f} ms; each round's difference "
