@@ -50,8 +50,7 @@ void SetGlAttributes(int depthBits) {
 
 // SDL places the client area; where a window manager has added a frame, the
 // client area moves so that the frame's corner is where the window goes.
-void PutFrameCorner(Window* window) {
-    const ScreenRect frame = GetFrameMargins(window, WindowStyle::Overlapped);
+void PutFrameCorner(Window* window, const ScreenRect& frame) {
     SDL_SetWindowPosition(window->handle, window->left + frame.left, window->top + frame.top);
 }
 
@@ -205,7 +204,7 @@ void ShowGameWindow(Window* window) {
     }
     const ScreenRect frame = GetFrameMargins(window, WindowStyle::Overlapped);
     if (frame.top != 0 || frame.left != 0) {
-        PutFrameCorner(window);
+        PutFrameCorner(window, frame);
     }
     SDL_RaiseWindow(window->handle);
 }
@@ -217,7 +216,7 @@ bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int cli
     window->left = left;
     window->top = top;
     SDL_SetWindowSize(window->handle, clientWidth, clientHeight);
-    PutFrameCorner(window);
+    PutFrameCorner(window, GetFrameMargins(window, WindowStyle::Overlapped));
     return true;
 }
 

@@ -33,11 +33,6 @@ FULLSCREEN_SPLASH_SECONDS = 2
 # ---- the game window ---------------------------------------------------------------
 
 
-def client_geometry(session, window_id):
-    """(x, y, width, height) of the window's client area on the screen."""
-    return session.geometry(window_id)
-
-
 def net_wm_state(session, window_id):
     match = re.search(r"^_NET_WM_STATE\(ATOM\) = (.*)$", session.properties(window_id), re.M)
     return set(match.group(1).replace(",", " ").split()) if match else set()
@@ -57,7 +52,7 @@ def save_framed(session, box, name):
     frame, once the box shows its buttons, into the folder ZARVO_E2E_SHOTS."""
     check(wait_until(lambda: len(session.box_buttons(box)) == 2, 5), f"the box {box[1]!r} shows no buttons")
     frame = re.search(r"Parent window id: (0x[0-9a-f]+)", session.run("xwininfo", "-tree", "-id", box[0])).group(1)
-    x, y, width, height = client_geometry(session, frame)
+    x, y, width, height = session.geometry(frame)
     session.run("import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
                 os.path.join(os.environ["ZARVO_E2E_SHOTS"], name))
 
@@ -164,7 +159,7 @@ def windowed(desktop):
         session.answer("Right AI", "Return")  # the default: No
         window = session.wait_game_window()[0]
         check(wait_until(lambda: session.map_state(window) == "IsViewable", 5), "the game window was not shown")
-        size = client_geometry(session, window)[2:]
+        size = session.geometry(window)[2:]
         check(size == MODE, f"the game window's client area is {size[0]}x{size[1]}, expected 1152x864")
         check(desktop == "xvfb" or "_NET_WM_STATE_FULLSCREEN" not in net_wm_state(session, window),
               "the window is fullscreen after No")
@@ -222,10 +217,10 @@ def fullscreen(desktop):
         managed = desktop != "xvfb"
 
         def settled():
-            return (client_geometry(session, window) == expected and session.screen_size() == screen
+            return (session.geometry(window) == expected and session.screen_size() == screen
                     and (not managed or "_NET_WM_STATE_FULLSCREEN" in net_wm_state(session, window)))
         check(wait_until(settled, 5),
-              f"the fullscreen window is at {client_geometry(session, window)} (x, y, width, height), expected "
+              f"the fullscreen window is at {session.geometry(window)} (x, y, width, height), expected "
               f"{expected}; the screen is {session.screen_size()}, expected {screen}; the window's state is "
               f"{' '.join(net_wm_state(session, window)) or 'empty'}" + (", expected fullscreen" if managed else ""))
         if screen == MODE:
@@ -237,9 +232,9 @@ def fullscreen(desktop):
             shot.save(os.path.join(os.environ["ZARVO_E2E_SHOTS"], f"{desktop}-fullscreen.png"))
         # The mode stays until the game ends: it is not taken back after a
         # while for want of a window manager's answer.
-        check(client_geometry(session, window) == expected and session.screen_size() == screen,
+        check(session.geometry(window) == expected and session.screen_size() == screen,
               f"{time.monotonic() - session.last_answer_time:.1f} s after the last answer the window is at "
-              f"{client_geometry(session, window)} and the screen is {session.screen_size()}, expected "
+              f"{session.geometry(window)} and the screen is {session.screen_size()}, expected "
               f"{expected} and {screen}")
 
         session.hold_key("Escape")
