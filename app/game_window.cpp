@@ -1,5 +1,8 @@
 #include "app/game_window.h"
 
+#include <optional>
+
+#include "app/window_events.h"
 #include "app/window_fit.h"
 #include "render/scene_setup.h"
 #include "world/world_values.h"
@@ -35,20 +38,43 @@ bool AskYes(const char* text, const char* caption, std::uint32_t extraStyle) {
            platform::kIdYes;
 }
 
-// Where the window goes on this screen; for a shown window, with the frame
-// its window manager gave it. Where the work area is unknown, as asked.
+// The client area the window was asked for, kept for a display change.
+int askedWidth = 0;
+int askedHeight = 0;
+
+// Where the window goes on the monitor it is on (the primary one before it
+// exists); for a shown window, with the frame its window manager gave it.
+// Where the work area is unknown, as asked.
 WindowPlace PlaceOnScreen(platform::Window* window, platform::WindowStyle style, int width, int height) {
-    platform::ScreenRect workArea;
-    if (!platform::GetWorkArea(&workArea)) {
+    platform::MonitorAreas areas;
+    if (!platform::GetMonitorAreas(window, &areas)) {
         return {0, 0, width, height};
     }
-    return FitInWorkArea(width, height, workArea, platform::GetFrameMargins(window, style));
+    return FitInWorkArea(width, height, areas.work, platform::GetFrameMargins(window, style));
+}
+
+// Where the window goes after a display change: in fullscreen the whole
+// monitor it is on, whatever mode another program set there (the court is
+// drawn whole in any shape); in a window, fitted to the monitor's work area
+// again. Null where the monitor cannot be told.
+std::optional<WindowPlace> PlaceAfterDisplayChange() {
+    if (!fullscreen) {
+        return PlaceOnScreen(hWnd, platform::WindowStyle::Overlapped, askedWidth, askedHeight);
+    }
+    platform::MonitorAreas areas;
+    if (!platform::GetMonitorAreas(hWnd, &areas)) {
+        return std::nullopt;
+    }
+    const platform::ScreenRect& whole = areas.whole;
+    return WindowPlace{whole.left, whole.top, whole.right - whole.left, whole.bottom - whole.top};
 }
 
 }  // namespace
 
 bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool fullscreenWish) {
     fullscreen = fullscreenWish;
+    askedWidth = width;
+    askedHeight = height;
 
     hInstance = platform::GetOwnModule();
     if (!platform::RegisterWindowClass(hInstance)) {
@@ -133,6 +159,26 @@ bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool ful
         return FailAfterTeardown("Initialization failed.");
     }
     return true;
+}
+
+void FollowDisplayChange() {
+    // A minimised window is placed when it comes back; a maximised one is
+    // the window manager's to fit to the new work area.
+    if (hWnd == nullptr || !windowActive || platform::IsWindowMaximised(hWnd)) {
+        return;
+    }
+    const std::optional<WindowPlace> place = PlaceAfterDisplayChange();
+    int clientWidth = 0;
+    int clientHeight = 0;
+    // A window the player moved keeps its place for as long as its size
+    // still fits: only a new size moves it.
+    if (!place || !platform::GetClientSize(hWnd, &clientWidth, &clientHeight) ||
+        (place->clientWidth == clientWidth && place->clientHeight == clientHeight)) {
+        return;
+    }
+    platform::PlaceGameWindow(hWnd, place->left, place->top, place->clientWidth, place->clientHeight);
+    platform::GetClientSize(hWnd, &clientWidth, &clientHeight);
+    ResizeScene(clientWidth, clientHeight);
 }
 
 void CloseGameWindow() {

@@ -35,6 +35,12 @@ inline constexpr int kWindowBitsPerPixel = 32;
 // user, torn down what it built, and returns false.
 bool OpenGameWindow(OwnedString title, int width, int height, int bits, bool fullscreenWish);
 
+// The display's mode or monitors changed under the game (another program,
+// a monitor plugged or unplugged): the window follows the screen it is on, in
+// fullscreen covering it, in a window fitting in it. The same rule for every
+// backend.
+void FollowDisplayChange();
+
 // Releases whatever exists of the display mode, GL context, device context,
 // window and window class, in that order; each at most once.
 void CloseGameWindow();

@@ -1,5 +1,9 @@
 #include "app/window_events.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "app/game_window.h"
 #include "platform/platform.h"
 #include "render/scene_setup.h"
 #include "world/world_values.h"
@@ -10,6 +14,16 @@ namespace {
 
 std::uint32_t LowWord(std::uintptr_t value) { return static_cast<std::uint32_t>(value & 0xFFFF); }
 std::uint32_t HighWord(std::uintptr_t value) { return static_cast<std::uint32_t>((value >> 16) & 0xFFFF); }
+
+void SetKey(std::uintptr_t code, bool down) {
+    if (IsKeyIndex(code)) {
+        keys[code] = down;
+    }
+}
+
+// A window without the keyboard hears no key-up, so whatever it held would
+// stay held until the key is pressed again: everything is let go.
+void ReleaseHeldKeys() { std::fill(std::begin(keys), std::end(keys), false); }
 
 }  // namespace
 
@@ -24,20 +38,30 @@ std::intptr_t WindowProc(platform::Window* window, std::uint32_t message, std::u
         case platform::kWmActivate:
             // Only minimising stops the frames; losing the focus does not.
             windowActive = HighWord(wParam) == 0;
+            if (LowWord(wParam) == platform::kWaInactive) {
+                ReleaseHeldKeys();
+            }
             return 0;
+        case platform::kWmDisplayChange:
+            FollowDisplayChange();
+            return 0;
+        case platform::kWmKillFocus:
+            ReleaseHeldKeys();
+            break;
         case platform::kWmClose:
             platform::PostQuit(0);
             return 0;
         case platform::kWmKeyDown:
-            if (IsKeyIndex(wParam)) {
-                keys[wParam] = true;
-            }
+            SetKey(wParam, true);
             return 0;
         case platform::kWmKeyUp:
-            if (IsKeyIndex(wParam)) {
-                keys[wParam] = false;
-            }
+            SetKey(wParam, false);
             return 0;
+        case platform::kWmSysKeyUp:
+            // A key let go while Alt is down is let go all the same; the
+            // system still sees it, for Alt+F4 and the window menu.
+            SetKey(wParam, false);
+            break;
         case platform::kWmSysCommand:
             // Keep the screen saver and monitor power-off away while playing.
             if (wParam == platform::kScScreenSave || wParam == platform::kScMonitorPower) {

@@ -13,8 +13,8 @@ struct WindowPlace {
 };
 
 // A window with a client area of width by height and this frame goes to the
-// screen's top-left corner wherever its outer rectangle fits in the work
-// area. On a smaller screen it takes the largest client area that fits there,
-// at the work area's corner: the court is drawn whole in a window of any shape.
+// work area's top-left corner, clear of a panel along the top or left. Where
+// its outer rectangle does not fit there, it takes the largest client area
+// that does: the court is drawn whole in a window of any shape.
 WindowPlace FitInWorkArea(int width, int height, const platform::ScreenRect& workArea,
                           const platform::ScreenRect& frame);

@@ -43,8 +43,8 @@ import time
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+# The harness the tests drive the game with (bench/ itself is on the path as the script's folder).
 sys.path.insert(0, os.path.join(REPOSITORY, "tests", "e2e"))
-sys.path.insert(0, os.path.join(REPOSITORY, "bench"))
 
 # The court's seconds measured in each run, after the five of the splash and
 # one more to settle.
@@ -83,13 +83,12 @@ ARGS = arguments()
 os.environ["ZARVO"] = os.path.join(ARGS.build, "zarvo")
 os.environ["ZARVO_BENCH"] = os.path.join(ARGS.build, "bench")
 os.environ["ZARVO_SOUNDS"] = os.path.join(REPOSITORY, "resources")
-for variable, tool in (("ZARVO_SOUND_PROBE_LIBRARY", "libzarvo_sound_probe.so"),
+for variable, tool in (("ZARVO_PROBE_LIBRARY", "libzarvo_sdl_probe.so"),
                        ("ZARVO_SOUND_RECORDER", "zarvo_sound_recorder"), ("ZARVO_SOUND_MATCH", "zarvo_sound_match")):
     os.environ[variable] = os.path.join(ARGS.build, "tests", "e2e", tool)
 
 import zarvo_e2e  # noqa: E402  (needs the variables above)
-from zarvo_e2e import Session, WineSession, check, wait_until  # noqa: E402
-from stress import answer_both_computers  # noqa: E402
+from zarvo_e2e import Session, WineSession, check  # noqa: E402
 from in_turn import in_turn  # noqa: E402
 import latency_figures  # noqa: E402
 import sound_figures  # noqa: E402
@@ -122,14 +121,12 @@ def linux_game(session, program):
     frame rates and its peak resident memory in kB."""
     zarvo_e2e.GAME = program
     session.start_game()
-    answer_both_computers(session)
+    session.answer_both_computers()
     session.wait_game_window()
-    lines = wait_until(lambda: len(session.log_lines() or []) >= SKIPPED_SECONDS + COURT_SECONDS
-                       and session.log_lines(), timeout=SKIPPED_SECONDS + COURT_SECONDS + 20)
-    check(lines, "the game did not log its seconds")
+    lines = session.wait_log_lines(SKIPPED_SECONDS + COURT_SECONDS, SKIPPED_SECONDS + COURT_SECONDS + 20,
+                                   "the game did not log its seconds")
     peak = session.memory_kb("VmHWM")
-    status = session.press_escape_and_wait_exit()
-    check(status == 27, f"the game ended with status {status}")
+    session.end_with_escape()
     session.game = None
     return court_rates(lines), peak
 
@@ -159,12 +156,10 @@ def wine_game():
         session.answer("Left AI", "Return")  # Yes is the default button
         session.answer("Right AI", "y")  # No is the default: Y picks Yes
         window = session.wait_caption("Zarvo")
-        check(wait_until(lambda: session.log_line_count() >= SKIPPED_SECONDS + COURT_SECONDS,
-                         timeout=SKIPPED_SECONDS + COURT_SECONDS + 30), "Zarvo.exe did not log its seconds")
-        lines = session.log_lines()
+        lines = session.wait_log_lines(SKIPPED_SECONDS + COURT_SECONDS, SKIPPED_SECONDS + COURT_SECONDS + 30,
+                                       "Zarvo.exe did not log its seconds")
         session.xdotool("windowfocus", window)
-        status = session.press_escape_and_wait_exit(15)
-        check(status == 27, f"Zarvo.exe ended with status {status}")
+        session.end_with_escape()
         return court_rates(lines)
 
 
@@ -281,6 +276,7 @@ def sound():
         f"{min(b - a for a, b in zip(native, through_pulse)):.1f} to "
         f"{max(b - a for a, b in zip(native, through_pulse)):.1f} ms over {len(native)} rounds, in turn")
     sound_figures.report(f"PulseAudio (load {load()})", sound_figures.measure("pulseaudio", SCREEN), say)
+    sound_figures.report_stalls(SCREEN, say)
     if not ARGS.no_wine:
         for kind in ("pipewire", "pulseaudio"):
             sound_figures.report_wine(kind, sound_figures.measure_wine(kind, SCREEN, ARGS.prefix, ARGS.exe), say)

@@ -16,8 +16,8 @@ missing() {
 }
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
-  --target zarvo zarvo_frame_floor zarvo_first_frame_probe zarvo_first_frame_reference zarvo_key_to_screen_probe \
-  zarvo_frame_probe world_step_bench zarvo_window_manager zarvo_sound_probe zarvo_sound_recorder \
+  --target zarvo zarvo_frame_floor zarvo_screen_reader zarvo_first_frame_reference \
+  zarvo_sdl_probe world_step_bench zarvo_window_manager zarvo_sound_recorder \
   zarvo_sound_match >/dev/null || missing "the Linux programs and the probes"
 if [[ " $* " != *" --sound-only "* && " $* " != *" --latency-only "* ]]; then
   # The same without the hardening flags, for their price.

@@ -3,19 +3,19 @@ frames, seen from outside the game.
 
   key to screen   a paddle key pressed as a keyboard presses it (XTest), at
                   random moments, until the paddle has moved on the screen
-                  (zarvo_key_to_screen_probe): median, p90 and worst, in ms
+                  (zarvo_screen_reader key-to-screen): median, p90 and worst, in ms
                   and in frame times of the same run (from its vorn.txt);
                   for the Linux program also where the time went, from
-                  zarvo_frame_probe preloaded into it: until the game took
+                  zarvo_sdl_probe preloaded into it: until the game took
                   the key, the frame drawn before the paddle moved, the
                   frame that shows it, and from its swap to the screen
   first frame     the game's last answer to its first frame on the screen,
                   against zarvo_first_frame_reference (a window, a context,
                   one clear to the title's colour, a swap) from its start,
                   the two taking turns; where the game's time went, from
-                  the calls that open its window (zarvo_frame_probe)
+                  the calls that open its window (zarvo_sdl_probe)
   even frames     a minute of play (both computers): the intervals between
-                  the ends of successive swaps, as zarvo_frame_probe saw
+                  the ends of successive swaps, as zarvo_sdl_probe saw
                   them: median, p99 and worst; of the slow ones, how much
                   was spent in the swap and how long the main thread ran,
                   and whether the kernel preempted it; how long each busy
@@ -28,18 +28,13 @@ import bisect
 import os
 import statistics
 import subprocess
-import sys
 import time
 
-from zarvo_e2e import (BOTTOM_WALL_ROW, RIGHT_PADDLE_COLUMN, TITLE_BLUE, TOP_WALL_ROW, Session, WineSession,
-                       check, wait_until, x_server_pid)
+from probe import Probe
+from zarvo_e2e import (BOTTOM_WALL_ROW, RIGHT_PADDLE_COLUMN, SPLASH_SECONDS, TITLE_BLUE, TOP_WALL_ROW, Session,
+                       WineSession, check, wait_for_court, wait_until, x_server_pid)
 from in_turn import in_turn
-from scenarios import SPLASH_SECONDS, wait_for_court
-from sound_figures import thread_waits
-from stress import answer_both_computers
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tests", "wine"))
-from games import end_with_escape, start_windowed_game  # noqa: E402
+from sound_figures import percentile, thread_waits
 
 KEY_PRESSES = 200
 EVEN_FRAMES_S = 60
@@ -59,45 +54,18 @@ SOUND_CALLS = ("SDL_ClearQueuedAudio", "SDL_QueueAudio")
 COLOUR = ",".join(str(channel) for channel in TITLE_BLUE)
 
 
-def percentile(values, fraction):
-    ordered = sorted(values)
-    return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
-
-
 def tool(name):
     return os.path.join(os.environ["ZARVO_BENCH"], name)
 
 
-def frame_probe_environment(path):
-    return {"LD_PRELOAD": tool("libzarvo_frame_probe.so"), "ZARVO_FRAME_PROBE": path}
-
-
 class FrameRecord:
-    """What zarvo_frame_probe wrote, times in seconds on time.monotonic's clock."""
+    """What the probe wrote, read once the game has ended."""
 
-    def __init__(self, path):
-        self.swaps, self.keys, self.calls, self.start = [], [], [], None
-        with open(path) as record:
-            for line in record:
-                fields = line.split()
-                if fields[0] == "swap":
-                    begin, end, cpu_begin, cpu_end = (int(field) / 1e9 for field in fields[1:5])
-                    self.swaps.append((begin, end, cpu_begin, cpu_end, int(fields[5]), int(fields[6])))
-                elif fields[0] == "key" and fields[2] == "1":
-                    self.keys.append(int(fields[1]) / 1e9)
-                elif fields[0] == "start":
-                    self.start = int(fields[1]) / 1e9
-                elif fields[0] == "call":
-                    self.calls.append((fields[1], *(int(field) / 1e9 for field in fields[2:6])))
+    def __init__(self, probe):
+        self.swaps, self.keys, self.calls, self.start = probe.swaps(), probe.key_downs(), probe.calls(), probe.start()
 
     def swap_ends(self):
         return [swap[1] for swap in self.swaps]
-
-
-def log_rates(session, first_line, last_line):
-    """The frame rates of the whole seconds logged between two line counts."""
-    lines = session.log_lines() or []
-    return [int(line.split()[0]) for line in lines[first_line:last_line]]
 
 
 # ---- key to screen ---------------------------------------------------------------------
@@ -108,10 +76,10 @@ def run_key_probe(session, box, presses):
     the counts of the probe's last line (the presses not counted, and the
     time from one read to the next)."""
     x, y, width, height = box
-    result = subprocess.run([tool("zarvo_key_to_screen_probe"), str(presses), str(x), str(y), str(width),
+    result = subprocess.run([tool("zarvo_screen_reader"), "key-to-screen", str(presses), str(x), str(y), str(width),
                              str(height)], env=session.environment(), capture_output=True, text=True,
                             timeout=presses * 2 + 60)
-    check(result.returncode == 0, f"zarvo_key_to_screen_probe failed: {result.stderr.strip()}")
+    check(result.returncode == 0, f"zarvo_screen_reader key-to-screen failed: {result.stderr.strip()}")
     # The move came between the start of the last read that missed it and
     # the end of the first that saw it: the middle of the two is taken.
     moves = [(int(fields[1]) / 1e9, (int(fields[2]) + int(fields[3])) / 2e9)
@@ -155,33 +123,29 @@ def where_key_time_went(moves, record):
 
 def key_to_screen_linux(screen, presses=KEY_PRESSES):
     with Session("figures-key-linux", screen=screen, time_limit=presses + 120) as session:
-        record_path = os.path.join(session.folder, "frames.txt")
-        session.game_env.update(frame_probe_environment(record_path))
-        session.start_game()
-        session.answer_start_questions(fullscreen=False, left=True, right=False)
-        session.wait_game_window()
-        wait_for_court(session)
+        probe = Probe(session.folder)
+        session.game_env.update(probe.environment())
+        session.start_to_court()
         first_line = len(session.log_lines() or []) + 1  # the second under way is not whole
         moves, counts = run_key_probe(session, PADDLE_BOX, presses)
         last_line = len(session.log_lines() or [])
-        rates = log_rates(session, first_line, last_line)
-        status = session.press_escape_and_wait_exit()
-        check(status == 27, f"the game ended with status {status}")
+        rates = session.frame_rates(first_line, last_line)
+        session.end_with_escape()
         figures = key_figures(moves, counts, rates)
-        figures["parts"], figures["early"], figures["late"] = where_key_time_went(moves, FrameRecord(record_path))
+        figures["parts"], figures["early"], figures["late"] = where_key_time_went(moves, FrameRecord(probe))
         return figures
 
 
 def key_to_screen_wine(screen, prefix, program, presses=KEY_PRESSES):
     with WineSession("figures-key-wine", screen=screen, prefix=prefix, program=program, keep="") as session:
-        window, client = start_windowed_game(session)
+        window, client = session.start_windowed()
         # A line past that of the tick that ends the splash: the court is up.
         session.wait_log_lines(SPLASH_SECONDS + 1, 20, "Zarvo.exe did not get past its splash")
         first_line = session.log_line_count() + 1
         x, y, width, height = PADDLE_BOX
         moves, counts = run_key_probe(session, (client[0] + x, client[1] + y, width, height), presses)
-        rates = log_rates(session, first_line, session.log_line_count())
-        end_with_escape(session, window)
+        rates = session.frame_rates(first_line, session.log_line_count())
+        session.end_with_escape(window)
         return key_figures(moves, counts, rates)
 
 
@@ -215,9 +179,10 @@ def run_first_frame_probe(session, *start):
     between the start of the last read that missed it and the end of the
     first that saw it."""
     x, y, width, height = TITLE_BOX
-    result = subprocess.run([tool("zarvo_first_frame_probe"), COLOUR, str(x), str(y), str(width), str(height),
-                             *start], env=session.environment(), capture_output=True, text=True, timeout=60)
-    check(result.returncode == 0, f"zarvo_first_frame_probe failed: {result.stderr.strip()}")
+    result = subprocess.run([tool("zarvo_screen_reader"), "first-frame", COLOUR, str(x), str(y), str(width),
+                             str(height), *start], env=session.environment(), capture_output=True, text=True,
+                            timeout=60)
+    check(result.returncode == 0, f"zarvo_screen_reader first-frame failed: {result.stderr.strip()}")
     fields = result.stdout.split()
     values = dict(zip(fields[0::2], (float(value) for value in fields[1::2])))
     values["ms"] = (values["after_ms"] + values["first_frame_ms"]) / 2
@@ -257,17 +222,17 @@ def steps(record, start, seen, names, start_cpu=None):
 
 def game_first_frame(screen):
     with Session("figures-first-frame", screen=screen) as session:
-        record_path = os.path.join(session.folder, "frames.txt")
-        session.game_env.update(frame_probe_environment(record_path))
+        probe = Probe(session.folder)
+        session.game_env.update(probe.environment())
         session.start_game()
         session.answer("Start fullscreen?", "Escape")  # No
         session.answer("Left AI", "Return")
         box = session.wait_window("Right AI")
         check(wait_until(lambda: session.map_state(box[0]) == "IsViewable", timeout=5), "the box is not shown")
         values = run_first_frame_probe(session, "key", box[0])
-        session.press_escape_and_wait_exit()
+        session.end_with_escape()
         start = values["start_ns"] / 1e9
-        record = FrameRecord(record_path)
+        record = FrameRecord(probe)
         values["steps"] = steps(record, start, start + values["ms"] / 1000, GAME_STEPS)
         boxes = [begin for name, begin, *_ in record.calls if name == "SDL_ShowMessageBox"]
         values["first_question_ms"] = 1000 * (boxes[0] - record.start) if boxes and record.start else None
@@ -276,12 +241,12 @@ def game_first_frame(screen):
 
 def reference_first_frame(screen):
     with Session("figures-first-frame-reference", screen=screen) as session:
-        record_path = os.path.join(session.folder, "frames.txt")
-        settings = [f"{name}={value}" for name, value in frame_probe_environment(record_path).items()]
+        probe = Probe(session.folder)
+        settings = [f"{name}={value}" for name, value in probe.environment().items()]
         values = run_first_frame_probe(session, "run", *settings, tool("zarvo_first_frame_reference"), COLOUR)
         start = values["start_ns"] / 1e9
         # A new process: its main thread's CPU clock starts at the start.
-        values["steps"] = steps(FrameRecord(record_path), start, start + values["ms"] / 1000, REFERENCE_STEPS,
+        values["steps"] = steps(FrameRecord(probe), start, start + values["ms"] / 1000, REFERENCE_STEPS,
                                 start_cpu=0.0)
         return values
 
@@ -338,22 +303,20 @@ def report_first_frames(games, references, say):
 
 def even_frames(screen, seconds=EVEN_FRAMES_S):
     with Session("figures-even-frames", screen=screen, time_limit=seconds + 60) as session:
-        record_path = os.path.join(session.folder, "frames.txt")
-        session.game_env.update(frame_probe_environment(record_path))
+        probe = Probe(session.folder)
+        session.game_env.update(probe.environment())
         session.start_game()
-        answer_both_computers(session)
+        session.answer_both_computers()
         session.wait_game_window()
         wait_for_court(session)
         processes = (session.game_pid(), x_server_pid(session.display))
         started = time.monotonic()
         waits_before = [thread_waits(pid) for pid in processes]
-        check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
-                         interval=0.5), "time stood still")
+        session.play_for(seconds, since=started)
         waits_after = [thread_waits(pid) for pid in processes]
         ended = time.monotonic()
-        status = session.press_escape_and_wait_exit()
-        check(status == 27, f"the game ended with status {status}")
-        record = FrameRecord(record_path)
+        session.end_with_escape()
+        record = FrameRecord(probe)
         swaps = [swap for swap in record.swaps if started <= swap[1] <= ended]
         # (begin, ms) of each call that asked SDL for a sound
         sounds = [(begin, 1000 * (end - begin)) for name, begin, end, *_ in record.calls

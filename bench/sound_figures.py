@@ -10,6 +10,13 @@ recording.
   threads   how long each of the game's threads waited to run, in all
             (the run queue: /proc/PID/task/TID/schedstat)
 
+  stalls    the longest frame while the server is stopped (kill -STOP) for
+            STALL_S and in the STALL_S after it answers again, beside the
+            longest of as long a stretch of the same game before the stop;
+            and the same where the server question says yes and the open
+            fails (SDL's ALSA driver through ALSA's PulseAudio plugin, the
+            server killed): a reopening tried every second
+
 The Windows program under Wine (its PulseAudio driver, winepulse) is timed
 from its PlaySoundA calls, as Wine's trace (+timestamp,+winmm) gives them,
 to the sink; its figures leave out what the probe sees of SDL.
@@ -22,10 +29,9 @@ import re
 import statistics
 import time
 
-from sound_servers import SEARCH_S, Probe, SoundServer, sound_seconds
-from sounds import PARK_S, end_with_escape, start_play
+from sound_servers import SEARCH_S, Probe, SoundServer, requests_for, start_play
 import zarvo_e2e
-from zarvo_e2e import Session, WineSession, check, wait_until
+from zarvo_e2e import PARK_S, WINE_SEARCH_S, WINE_TRACE_PLAYSOUND, Session, WineSession, check, wait_until
 
 MEASURED_S = 60
 SDL_PAUSE_S = 0.05
@@ -78,13 +84,12 @@ def measure(kind, screen, seconds=MEASURED_S, driver=None):
         pid = session.game_pid()
         started = time.monotonic()
         before = thread_waits(pid)
-        check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
-                         interval=0.5), "time stood still")
+        session.play_for(seconds, since=started)
         after = thread_waits(pid)
         time.sleep(SEARCH_S)
         recording.stop()
         dropped_ms = recording.dropped_ms
-        end_with_escape(session)
+        session.end_with_escape()
         zarvo_e2e.GAME = game
         requests = [request for request in probe.requests() if started <= request[0] <= started + seconds]
         found = recording.find(requests)
@@ -131,20 +136,6 @@ def report(kind, figures, say):
         + ", ".join(f"{name.split('/')[0]} {run:.0f}/{waited:.0f}" for name, (run, waited) in busiest))
 
 
-# Wine's sounds have reached the sink 340 to 370 ms after the call.
-WINE_SEARCH_S = 1.5
-WINE_CALL = re.compile(r"\s*(\d+)\.(\d{3}):\w+:trace:winmm:MULTIMEDIA_PlaySound ")
-WINE_SOUND = re.compile(r'trace:winmm:proc_PlaySound SoundName=L"(?:.*\\)?(\w+)\.wav"')
-
-
-def wine_calls(trace, offset):
-    """(time, name) of each PlaySoundA in Wine's trace. Its times are
-    CLOCK_MONOTONIC_RAW in ms; offset takes them to CLOCK_MONOTONIC."""
-    calls = [int(m.group(1)) + int(m.group(2)) / 1000 + offset for m in map(WINE_CALL.match, trace.splitlines()) if m]
-    names = [m.group(1) for m in map(WINE_SOUND.search, trace.splitlines()) if m]
-    return list(zip(calls, names))
-
-
 def measure_wine(kind, screen, prefix, program, seconds=MEASURED_S):
     """One game of Zarvo.exe of seconds on the server kind, through Wine's
     PulseAudio driver; returns the figures as a dict."""
@@ -152,25 +143,88 @@ def measure_wine(kind, screen, prefix, program, seconds=MEASURED_S):
                                                   program=program, keep="",
                                                   more_overrides=";winepulse.drv=b") as session:
         recording = server.record(os.path.join(session.work, "recording.raw"))
-        offset = time.monotonic() - time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
-        session.start_game(env=dict(server.environment(), WINEDEBUG="+timestamp,+winmm"))
+        session.start_game(env=dict(server.environment(), WINEDEBUG=WINE_TRACE_PLAYSOUND))
         session.start_questions(fullscreen=False, left=True, right=False)
         session.focus(session.wait_caption("Zarvo"))
         session.hold_key_for("Up", PARK_S)
         started = time.monotonic()
-        check(wait_until(lambda: time.monotonic() > started + seconds or not session.running(), seconds + 5,
-                         interval=0.5), "time stood still")
+        session.play_for(seconds, since=started)
         time.sleep(WINE_SEARCH_S)
         recording.stop()
-        session.press_escape_and_wait_exit(15)
-        calls = [call for call in wine_calls(session.game_stderr(), offset) if started <= call[0] <= started + seconds]
-        requests = [(t, name, 1000 * min(sound_seconds(name), after - t), t + WINE_SEARCH_S)
-                    for (t, name), (after, _) in zip(calls, calls[1:] + [(float("inf"), None)])]
+        session.end_with_escape()
+        calls = [call for call in session.sounds_asked() if started <= call[0] <= started + seconds]
+        requests = requests_for(calls, WINE_SEARCH_S)
         found = recording.find(requests)
     latencies = [match[1] for (_, name, *_), match in zip(requests, found) if match is not None and match[0] == name]
     check(latencies, f"no sound of Zarvo.exe was heard on {kind}")
     return {"asked": len(requests), "heard": len(latencies), "median": statistics.median(latencies),
             "worst": max(latencies)}
+
+
+STALL_S = 4
+
+
+def longest_frame_ms(swaps, start, end):
+    """The longest time between two frames' ends in start..end (the frame
+    that spans start counted)."""
+    ends = [e for _, e, *_ in swaps]
+    gaps = [b - a for a, b in zip(ends, ends[1:]) if b > start and a < end]
+    return 1000 * max(gaps, default=float("nan"))
+
+
+def measure_stall(kind, screen, alsa=False):
+    """One game on the server kind: STALL_S * 2 of play, then the server
+    stopped for STALL_S (killed, with alsa), then STALL_S more. Returns the
+    longest frame (ms) before, during the stop and just after it."""
+    with SoundServer(kind) as server, Session(f"figures-stall-{kind}", screen=screen, time_limit=120) as session:
+        probe = Probe(session.folder)
+        env = server.environment()
+        if alsa:
+            # ALSA's default through PulseAudio, listed (as a card is) whether the server runs or not.
+            config = os.path.join(session.folder, "config")
+            os.makedirs(os.path.join(config, "alsa"))
+            with open(os.path.join(config, "alsa", "asoundrc"), "w") as asoundrc:
+                asoundrc.write('pcm.!default { type pulse hint { show on description "PulseAudio" } }\n'
+                               "ctl.!default { type pulse }\n")
+            env.update({"SDL_AUDIODRIVER": "alsa", "XDG_CONFIG_HOME": config})
+        start_play(session, probe, env)
+        check(wait_until(lambda: len(probe.requests()) >= 2, 30, interval=0.2), "no sound was asked for")
+        check(not alsa or [o for o in probe.opens() if o[1] != 0 and o[5] == "alsa"], "no device on ALSA")
+        quiet = time.monotonic()
+        check(wait_until(lambda: time.monotonic() > quiet + 2 * STALL_S, 2 * STALL_S + 2, interval=0.2),
+              "time stood still")
+        stopped = time.monotonic()
+        if alsa:
+            server.kill()
+        else:
+            server.pause()
+        check(wait_until(lambda: time.monotonic() > stopped + STALL_S, STALL_S + 2, interval=0.2), "time stood still")
+        answered = time.monotonic()
+        if not alsa:
+            server.pause(False)
+        check(wait_until(lambda: time.monotonic() > answered + STALL_S, STALL_S + 2, interval=0.2), "time stood still")
+        session.end_with_escape()
+        swaps = probe.swaps()
+        failed = sum(1 for t, device, *_ in probe.opens() if device == 0 and t > stopped)
+    return {"before": longest_frame_ms(swaps, quiet, stopped), "stopped": longest_frame_ms(swaps, stopped, answered),
+            "after": longest_frame_ms(swaps, answered, answered + STALL_S), "failed": failed}
+
+
+def report_stall(name, figures, say):
+    say(f"  {name}: longest frame {figures['before']:.1f} ms in {2 * STALL_S} s of play, "
+        f"{figures['stopped']:.1f} ms in the {STALL_S} s stopped, {figures['after']:.1f} ms in the {STALL_S} s after; "
+        f"{figures['failed']} opens failed")
+
+
+def report_stalls(screen, say):
+    """The server stopped on PipeWire and on PulseAudio; the reopening that
+    fails on ALSA."""
+    say(f"sound server stopped {STALL_S} s during play: the longest frame, beside the same game without a stop "
+        "(goal: no longer)")
+    for kind in ("pipewire", "pulseaudio"):
+        report_stall(kind, measure_stall(kind, screen), say)
+    report_stall("ALSA through its PulseAudio plugin, the server killed (stopped: the first seconds of "
+                 "reopenings that fail)", measure_stall("pulseaudio", screen, alsa=True), say)
 
 
 def report_wine(kind, figures, say):

@@ -79,9 +79,14 @@ struct ScreenRect {
     int bottom = 0;
 };
 
-// The primary monitor's work area: the screen less its task bars and panels.
-// False where it cannot be told.
-bool GetWorkArea(ScreenRect* area);
+// The monitor a window is on (the one that holds most of it; the primary
+// one for a null window): its whole area, and its work area, the monitor less
+// its task bars and panels. False where they cannot be told.
+struct MonitorAreas {
+    ScreenRect whole;
+    ScreenRect work;
+};
+bool GetMonitorAreas(Window* window, MonitorAreas* areas);
 // The frame of a window of this style. Of an existing window, the frame it
 // has now: where a window manager draws it, it is known once the window is
 // shown, and zero before.
@@ -99,6 +104,8 @@ void ShowGameWindow(Window* window);
 bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int clientHeight);
 // The size of the window's client area now.
 bool GetClientSize(Window* window, int* width, int* height);
+// Whether the window is maximised: the window manager sizes it then.
+bool IsWindowMaximised(Window* window);
 
 // ---- Device context and GL context -----------------------------------------
 struct DeviceContext;  // opaque
@@ -119,11 +126,18 @@ void SwapWindowBuffers(DeviceContext* dc);
 // ---- Messages --------------------------------------------------------------
 inline constexpr std::uint32_t kWmSize = 0x0005;
 inline constexpr std::uint32_t kWmActivate = 0x0006;
+// wParam: kWaInactive or kWaActive in the low word, the minimised flag in the high word.
+inline constexpr std::uintptr_t kWaInactive = 0;
+inline constexpr std::uintptr_t kWaActive = 1;
+inline constexpr std::uint32_t kWmKillFocus = 0x0008;
 inline constexpr std::uint32_t kWmClose = 0x0010;
+// The display's mode or its monitors changed.
+inline constexpr std::uint32_t kWmDisplayChange = 0x007E;
 inline constexpr std::uint32_t kWmQuit = 0x0012;
 inline constexpr std::uint32_t kWmKeyDown = 0x0100;
 inline constexpr std::uint32_t kWmKeyUp = 0x0101;
-// Keys pressed with Alt held, Alt itself and F10; the game leaves them alone.
+// Keys pressed or let go with Alt held, Alt itself and F10: the game takes
+// only their key-ups, and passes them on to the system.
 inline constexpr std::uint32_t kWmSysKeyDown = 0x0104;
 inline constexpr std::uint32_t kWmSysKeyUp = 0x0105;
 inline constexpr std::uint32_t kWmSysCommand = 0x0112;

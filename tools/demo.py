@@ -55,14 +55,17 @@ def record(program, output, seconds):
             window = session.wait_game_window()
 
             splash = session.wait_shot(shows_splash, timeout=3)
+            start = time.monotonic()
             check(splash is not None, "the splash did not show")
             save_window(splash, window, os.path.join(output, "splash.png"))
 
             # One frame every half second, on a fixed schedule; each frame
             # keeps its own delay, so the GIF runs at the match's pace even
-            # when a capture takes longer.
-            times, play_started, play_saved = [], None, False
-            start = time.monotonic()
+            # when a capture takes longer. The first is the splash's own
+            # shot: on a busy machine the next capture may come after the
+            # splash's five seconds.
+            save_window(splash, window, os.path.join(frames, "0000.png"), GIF_WIDTH)
+            times, play_started, play_saved = [start], None, False
             while time.monotonic() - start < seconds:
                 check(session.running(), "the game ended by itself")
                 taken = time.monotonic()

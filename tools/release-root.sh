@@ -2,8 +2,8 @@
 # Another Debian release in a folder of ours, made with debootstrap from the
 # same package registry as this machine, to try the game and its tools where
 # players have them:
-#   tools/release-root.sh make CODENAME         make build/roots/CODENAME, or
-#                                               reuse it while it is fresh
+#   tools/release-root.sh make CODENAME         make /var/cache/zarvo/roots/CODENAME,
+#                                               or reuse it while it is fresh
 #   tools/release-root.sh run CODENAME CMD...   run CMD in it as root, in this
 #                                               source tree at /zarvo
 # A run has a process, mount and network namespace of its own: whatever it
@@ -13,12 +13,14 @@
 # network, for installing packages. It sees this source tree, but its
 # own build folder, build/release-CODENAME, in place of build/: what it builds
 # for its release stays apart from this machine's builds. Several source trees
-# (git worktrees) may share one root (ZARVO_ROOTS). Where a root cannot be made or
+# (git worktrees, clean clones) share one root: the roots live outside any
+# tree, as Debian's own build tools keep their chroots, so a new clone reuses
+# them (ZARVO_ROOTS names another folder). Where a root cannot be made or
 # entered here (not root, no debootstrap, no namespaces) it says why in one
 # line and exits 77, the tests' "skipped".
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-roots=${ZARVO_ROOTS:-$source_dir/build/roots}
+roots=${ZARVO_ROOTS:-/var/cache/zarvo/roots}
 # A root older than this is made again, so it tries what the release has now.
 fresh_days=7
 skipped=77
@@ -33,6 +35,7 @@ codename=$2
 shift 2
 root=$roots/$codename
 stamp=$root/.zarvo-root-made
+lock=$roots/$codename.lock
 
 cannot() {
     echo "SKIP: no $codename root here: $*"
@@ -57,6 +60,11 @@ is_fresh() {
 make_root() {
     [[ $(id -u) -eq 0 ]] || cannot "making one needs root (debootstrap, chroot)"
     command -v debootstrap >/dev/null || cannot "debootstrap is not installed (tools/install-deps.sh installs it)"
+    mkdir -p "$roots"
+    # Several trees share a root: it is made by one of them at a time, and
+    # never while a run is inside it (each run holds the lock shared).
+    exec 9>"$lock"
+    flock 9
     if is_fresh; then
         echo "The $codename root in $root is fresh (made $(date -r "$stamp" +%F)): reused."
         return
@@ -91,6 +99,8 @@ run_in_root() {
     [[ -f $stamp ]] || cannot "it has not been made (tools/release-root.sh make $codename)"
     (($# > 0)) || usage
     local build=$source_dir/build/release-$codename
+    exec 9>"$lock"
+    flock --shared 9
     mkdir -p "$build" "$root/zarvo"
     local net=--net
     [[ ${ZARVO_ROOT_NETWORK:-} == host ]] && net=

@@ -13,14 +13,13 @@
 
 #include <string>
 
-#include "platform/sdl/sdl_window.h"
-#include "platform/sdl/x_errors.h"
+#include "platform/sdl/under_sdl.h"
 
 namespace {
 
-using sdlwindow::XErrorTrap;
-using sdlwindow::XWindow;
-using sdlwindow::XWindowOf;
+using undersdl::XErrorTrap;
+using undersdl::XWindow;
+using undersdl::XWindowOf;
 
 // The window that a window property names, or None.
 ::Window NamedWindow(Display* display, ::Window window, Atom property) {
@@ -86,7 +85,23 @@ void ChangeFullscreen(SDL_Window* handle, bool fullscreen, SdlCall call) {
 
 }  // namespace
 
-namespace sdlwindow {
+namespace undersdl {
+
+bool KeyboardWithNoOtherWindow(SDL_Window* handle) {
+    const XWindow x = XWindowOf(handle);
+    if (x.display == nullptr) {
+        return false;
+    }
+    const XErrorTrap trap(x.display);
+    ::Window focus = None;
+    int revert = 0;
+    XGetInputFocus(x.display, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == x.root || focus == x.window) {
+        return true;
+    }
+    const Atom check = XInternAtom(x.display, "_NET_SUPPORTING_WM_CHECK", False);
+    return focus == NamedWindow(x.display, x.root, check) && !trap.Caught();
+}
 
 void ShowFullscreenWindow(SDL_Window* handle) {
     ChangeFullscreen(handle, true, [handle] { SDL_ShowWindow(handle); });
@@ -96,4 +111,4 @@ void LeaveFullscreen(SDL_Window* handle) {
     ChangeFullscreen(handle, false, [handle] { SDL_SetWindowFullscreen(handle, 0); });
 }
 
-}  // namespace sdlwindow
+}  // namespace undersdl

@@ -6,7 +6,6 @@
 // SDL 3 (under sdl2-compat) asks zenity first and draws with the X server's
 // built-in font: there the fonts are never the cause.
 #include <X11/Xlib.h>
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <string_view>
 
 #include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/under_sdl.h"
 
 namespace {
 
@@ -79,15 +79,6 @@ bool HasBoxFonts(Display* display) {
 
 namespace sdlbackend {
 
-// sdl2-compat loads SDL 3 to serve the SDL 2 calls.
-bool ServedBySdl3() {
-    void* sdl3 = dlopen("libSDL3.so.0", RTLD_LAZY | RTLD_NOLOAD);
-    if (sdl3 != nullptr) {
-        dlclose(sdl3);
-    }
-    return sdl3 != nullptr;
-}
-
 std::string NoDisplayForBoxes() {
     if (Display* display = OpenX()) {
         XCloseDisplay(display);
@@ -107,7 +98,7 @@ std::string NoDisplayForBoxes() {
 }
 
 std::string BoxFailureReason(const char* sdlError) {
-    if (ServedBySdl3()) {
+    if (undersdl::ServedBySdl3()) {
         // zenity failed or is missing, then SDL's own box failed: its error.
         return sdlError;
     }

@@ -112,6 +112,17 @@ void CatchEndSignals() {
     std::thread(TakeSignals, signals).detach();
 }
 
+void KeepChildrenWaitable() {
+    struct sigaction action {};
+    sigaction(SIGCHLD, nullptr, &action);
+    if (action.sa_handler == SIG_IGN || (action.sa_flags & SA_NOCLDWAIT) != 0) {
+        action.sa_handler = SIG_DFL;
+        action.sa_flags = 0;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGCHLD, &action, nullptr);
+    }
+}
+
 bool TakeEndRequest() { return pendingSignal.exchange(0) != 0; }
 
 BoxShown::BoxShown() {

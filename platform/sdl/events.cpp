@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/sdl/under_sdl.h"
 
 namespace platform {
 namespace {
@@ -15,8 +16,11 @@ int quitCode = 0;
 
 constexpr std::uintptr_t kVkMenu = 0x12;  // Alt
 constexpr std::uintptr_t kVkF10 = 0x79;
-constexpr std::uintptr_t kWaInactive = 0;
-constexpr std::uintptr_t kWaActive = 1;
+
+// The virtual key each physical key held down was pressed as. The label of a
+// key can change while it is held (the layout switched): its repeats and its
+// release must still name the key that went down.
+std::uintptr_t heldAs[SDL_NUM_SCANCODES] = {};
 
 // The Windows virtual-key code of the key with this label, or 0.
 std::uintptr_t VirtualKey(SDL_Keycode key) {
@@ -90,6 +94,21 @@ bool IsSystemKey(const SDL_KeyboardEvent& event, std::uintptr_t virtualKey) {
     return virtualKey == kVkMenu || virtualKey == kVkF10 || (event.keysym.mod & KMOD_ALT) != 0;
 }
 
+// The virtual key of a key event: the key's label when it goes down, the
+// same code until it comes up.
+std::uintptr_t KeyOf(const SDL_KeyboardEvent& event) {
+    const SDL_Scancode scancode = event.keysym.scancode;
+    if (scancode <= SDL_SCANCODE_UNKNOWN || scancode >= SDL_NUM_SCANCODES) {
+        return VirtualKey(event.keysym.sym);
+    }
+    std::uintptr_t& held = heldAs[scancode];
+    const std::uintptr_t virtualKey = held != 0 && (event.type == SDL_KEYUP || event.repeat != 0)
+                                          ? held
+                                          : VirtualKey(event.keysym.sym);
+    held = event.type == SDL_KEYDOWN ? virtualKey : 0;
+    return virtualKey;
+}
+
 bool IsMinimised() {
     return sdlwindow::current != nullptr &&
            (SDL_GetWindowFlags(sdlwindow::current->handle) & SDL_WINDOW_MINIMIZED) != 0;
@@ -105,7 +124,7 @@ bool Translate(const SDL_Event& event, Message* message) {
     switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
-            const std::uintptr_t virtualKey = VirtualKey(event.key.keysym.sym);
+            const std::uintptr_t virtualKey = KeyOf(event.key);
             if (virtualKey == 0 || window == nullptr) {
                 return false;
             }
@@ -129,9 +148,15 @@ bool Translate(const SDL_Event& event, Message* message) {
             if (window == nullptr || event.window.windowID != SDL_GetWindowID(window->handle)) {
                 return false;
             }
+            if (sdlwindow::keepMode != nullptr) {
+                sdlwindow::keepMode(window, event.window.event);
+            }
             switch (event.window.event) {
                 case SDL_WINDOWEVENT_CLOSE:
                     message->message = kWmClose;
+                    return true;
+                case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+                    message->message = kWmDisplayChange;
                     return true;
                 case SDL_WINDOWEVENT_SIZE_CHANGED: {
                     const auto width = static_cast<std::intptr_t>(event.window.data1 & 0xFFFF);
@@ -159,12 +184,35 @@ bool Translate(const SDL_Event& event, Message* message) {
                 default:
                     return false;
             }
+        case SDL_DISPLAYEVENT:
+            if (window == nullptr) {
+                return false;
+            }
+            message->message = kWmDisplayChange;
+            return true;
         default:
-            return false;
+            if (window == nullptr || event.type != undersdl::DisplayChangedEvent()) {
+                return false;
+            }
+            message->message = kWmDisplayChange;
+            return true;
     }
 }
 
 }  // namespace
+
+}  // namespace platform
+
+namespace undersdl {
+
+Uint32 DisplayChangedEvent() {
+    static const Uint32 registered = SDL_RegisterEvents(1);
+    return registered;
+}
+
+}  // namespace undersdl
+
+namespace platform {
 
 bool PeekNextMessage(Message* message) {
     sdlbackend::TendSoundDevice();
@@ -180,14 +228,22 @@ bool PeekNextMessage(Message* message) {
     }
     // The caller's record is written only when a message is taken: a skipped
     // event must leave it as the last message left it, for its wParam becomes
-    // the exit status after Escape.
+    // the exit status after Escape. Windows sends activation, size and close
+    // messages to the window procedure without queueing them, so they never
+    // reach the record: handled here likewise, a focus that comes with
+    // Escape cannot make itself the exit status.
     SDL_Event event;
     Message translated;
     while (SDL_PollEvent(&event) != 0) {
-        if (Translate(event, &translated)) {
-            *message = translated;
-            return true;
+        if (!Translate(event, &translated)) {
+            continue;
         }
+        if (translated.message == kWmActivate || translated.message == kWmSize || translated.message == kWmClose) {
+            DispatchToWindow(translated);
+            continue;
+        }
+        *message = translated;
+        return true;
     }
     return false;
 }

@@ -9,9 +9,7 @@
 #include <SDL_syswm.h>
 #include <X11/XKBlib.h>
 
-#include "platform/sdl/sdl_backend.h"
-#include "platform/sdl/sdl_window.h"
-#include "platform/sdl/x_errors.h"
+#include "platform/sdl/under_sdl.h"
 
 namespace {
 
@@ -26,11 +24,11 @@ bool IsGroupSwitch(const XEvent& event) {
     return xkb.any.xkb_type == XkbStateNotify && (xkb.state.changed & XkbGroupStateMask) != 0;
 }
 
-// Called as SDL takes each X event, before it takes the next. The X events
-// themselves mean nothing to the game and are dropped.
+// Called as SDL takes each X event, before it takes the next. A watch, not
+// SDL's one event filter: setting a filter drops every event pending.
 int PassOnGroupSwitches(void*, SDL_Event* event) {
     if (event->type != SDL_SYSWMEVENT) {
-        return 1;
+        return 0;
     }
     const SDL_SysWMmsg* message = event->syswm.msg;
     if (message != nullptr && message->subsystem == SDL_SYSWM_X11 && IsGroupSwitch(message->msg.x11.event)) {
@@ -48,10 +46,10 @@ int PassOnGroupSwitches(void*, SDL_Event* event) {
 
 }  // namespace
 
-namespace sdlwindow {
+namespace undersdl {
 
 void FollowLayoutSwitches(SDL_Window* handle) {
-    if (sdlbackend::ServedBySdl3()) {
+    if (ServedBySdl3()) {
         return;
     }
     Display* display = XWindowOf(handle).display;
@@ -64,16 +62,16 @@ void FollowLayoutSwitches(SDL_Window* handle) {
         return;
     }
     watched = display;
-    SDL_SetEventFilter(PassOnGroupSwitches, nullptr);
+    SDL_AddEventWatch(PassOnGroupSwitches, nullptr);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
 
 void StopFollowingLayoutSwitches() {
     if (watched != nullptr) {
         SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
-        SDL_SetEventFilter(nullptr, nullptr);
+        SDL_DelEventWatch(PassOnGroupSwitches, nullptr);
         watched = nullptr;
     }
 }
 
-}  // namespace sdlwindow
+}  // namespace undersdl

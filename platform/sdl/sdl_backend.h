@@ -11,6 +11,11 @@ namespace sdlbackend {
 // runs is a close request (TakeEndRequest); one while a question box is up
 // takes the box down and ends the program as the signal ends it by default.
 void CatchEndSignals();
+// A parent that ignores SIGCHLD hands that on to the program, and its own
+// children (a box's zenity, the sound server's question) would be reaped
+// before they could be waited for: they are waited for from here on. Before
+// any thread starts.
+void KeepChildrenWaitable();
 // True once for each signal received since the last call.
 bool TakeEndRequest();
 // Marks a question box as shown for as long as it lives.
@@ -22,9 +27,6 @@ public:
     BoxShown& operator=(const BoxShown&) = delete;
 };
 
-// Whether SDL 3 serves the game's SDL 2 calls (through sdl2-compat).
-bool ServedBySdl3();
-
 // Why no box could be shown: empty when there is a display to show one on.
 // Otherwise "no display" and what was tried.
 std::string NoDisplayForBoxes();
@@ -34,15 +36,19 @@ std::string BoxFailureReason(const char* sdlError);
 // Stops any periodic timer the game left running; returns once none runs.
 void StopAllTimers();
 
-// Opens the sound device and starts the thread that loads sound files,
-// once: later calls do nothing. Without a device every sound is silent; a
-// device lost later is replaced as soon as another opens. On the main thread.
+// Has the sound device opened on its own thread, and starts the thread that
+// loads sound files, once: later calls do nothing. Without a device every
+// sound is silent; a device lost, or none at the start, is replaced as soon
+// as its server answers. On the main thread.
 void OpenSoundDevice();
-// The main thread's care of the device, at each message it takes: closes a
-// device that is lost, and opens another once its server answers again.
+// The message pump's one call: makes what SDL allows on the main thread
+// alone (starting and stopping SDL 3's audio) when the sound thread asks;
+// nothing on another thread.
 void TendSoundDevice();
-// Closes the device and SDL's audio, and ends the loader thread.
-void CloseSoundDevice();
+// Closes the device and SDL's audio, and ends the loader thread; false when
+// the close waits on a server that does not answer: SDL's audio is then
+// left open, for the exit to end.
+bool CloseSoundDevice();
 // Bytes of sound still waiting to be played; 0 without a device.
 std::uint32_t QueuedSoundBytes();
 // Bytes that a sound file came to in the device's format, once loaded (it

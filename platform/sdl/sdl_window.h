@@ -21,6 +21,12 @@ struct Window {
     int left = 0;  // where the frame's outer corner goes
     int top = 0;
     DeviceContext dc;
+    // What fullscreen play knows to take its mode back after SDL gave it away.
+    struct {
+        bool hadKeyboard = false;
+        bool keyboardLost = false;
+        bool minimisedToTakeModeBack = false;
+    } keeping;
 };
 
 }  // namespace platform
@@ -29,15 +35,8 @@ namespace sdlwindow {
 
 // The one game window, or null; the event pump addresses its messages to it.
 inline platform::Window* current = nullptr;
-
-// Show the fullscreen window, and take it out of fullscreen, as SDL does;
-// where no window manager runs, the game gives and takes the fullscreen state
-// itself, as a manager would have.
-void ShowFullscreenWindow(SDL_Window* handle);
-void LeaveFullscreen(SDL_Window* handle);
-
-// Has the keys follow a keyboard layout switched while the game runs.
-void FollowLayoutSwitches(SDL_Window* handle);
-void StopFollowingLayoutSwitches();
+// Given each of the window's events, to keep fullscreen play in its mode; set
+// by the window code, which the event pump's own tests are linked without.
+inline void (*keepMode)(platform::Window* window, Uint8 windowEvent) = nullptr;
 
 }  // namespace sdlwindow

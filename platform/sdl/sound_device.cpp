@@ -41,12 +41,15 @@ SoundDevice OpenOnCurrentDriver() {
 // fails or, with onlyWithOutputs, when the driver lists no output device (a
 // PipeWire server that carries no sound, beside PulseAudio).
 SoundDevice StartAndOpen(bool onlyWithOutputs) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (!DriverStep([] { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; })) {
         return {};
     }
     const SoundDevice device = onlyWithOutputs && !AnyOutputDevice() ? SoundDevice{} : OpenOnCurrentDriver();
     if (device.id == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        DriverStep([] {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return true;
+        });
     }
     return device;
 }
@@ -81,24 +84,36 @@ bool AnyOutputDevice() { return SDL_GetNumAudioDevices(0) > 0; }
 // named again.
 void CloseLostSoundDevice(const SoundDevice& device) {
     SDL_CloseAudioDevice(device.id);
-    SDL_AudioQuit();
+    DriverStep([] {
+        SDL_AudioQuit();
+        return true;
+    });
 }
 
 SoundDevice OpenSoundDeviceAgain() {
-    if (SDL_AudioInit(driver.c_str()) != 0) {
+    if (driver.empty()) {
+        return OpenFirstSoundDevice();
+    }
+    if (!DriverStep([] { return SDL_AudioInit(driver.c_str()) == 0; })) {
         return {};
     }
     const SoundDevice device = OpenOnCurrentDriver();
     if (device.id == 0) {
-        SDL_AudioQuit();
+        DriverStep([] {
+            SDL_AudioQuit();
+            return true;
+        });
     }
     return device;
 }
 
-void CloseLastSoundDevice(const SoundDevice& device) {
+void CloseSoundDeviceAtEnd(const SoundDevice& device) {
     if (device.id != 0) {
         SDL_CloseAudioDevice(device.id);
     }
+}
+
+void StopSoundDriver() {
     if (!driver.empty()) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         driver.clear();

@@ -7,12 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 #include <vector>
-
-#include "world/static_order.h"
 
 extern char** environ;
 
@@ -31,11 +30,12 @@ constexpr int kNotStarted = 127;
 
 // The copy does this alone, before anything of the program runs (the game
 // would empty its log): whatever program the backend is part of (the game,
-// its tests).
-__attribute__((constructor(kInitOrderFirst))) void CheckInACopy() {
+// its tests). 101 is the first priority a program may take: before every
+// static object the program orders. An empty driver is SDL's own choice.
+__attribute__((constructor(101))) void CheckInACopy() {
     const char* driver = std::getenv(kCheckVariable);
     if (driver != nullptr) {
-        std::_Exit(SDL_AudioInit(driver) == 0 && SDL_GetNumAudioDevices(0) > 0 ? 0 : 1);
+        std::_Exit(SDL_AudioInit(*driver != 0 ? driver : nullptr) == 0 && SDL_GetNumAudioDevices(0) > 0 ? 0 : 1);
     }
 }
 
@@ -63,7 +63,7 @@ bool SoundServerAnswers(const std::string& driver, const std::atomic<bool>& stop
     const int failed = posix_spawn(&copy, "/proc/self/exe", &quiet, nullptr, arguments, environment.data());
     posix_spawn_file_actions_destroy(&quiet);
     // Without a copy (the program's file replaced or gone, no /proc), the
-    // main thread asks SDL itself.
+    // device is tried at once.
     if (failed != 0) {
         return true;
     }
@@ -74,7 +74,10 @@ bool SoundServerAnswers(const std::string& driver, const std::atomic<bool>& stop
         if (ended == copy) {
             return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == kNotStarted);
         }
-        if (ended < 0 || stop || std::chrono::steady_clock::now() > deadline) {
+        if (ended < 0 && errno != EINTR) {
+            return false;  // not ours to wait for: its id may already be another's
+        }
+        if (stop || std::chrono::steady_clock::now() > deadline) {
             kill(copy, SIGKILL);
             waitpid(copy, &status, 0);
             return false;

@@ -3,9 +3,13 @@
 // starts the video subsystem, unregistering it ends it.
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/platform.h"
+#include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_window.h"
-#include "platform/sdl/x_errors.h"
+#include "platform/sdl/under_sdl.h"
 
 namespace platform {
 
@@ -37,6 +41,21 @@ bool SameDepth(const SDL_DisplayMode& mode, int bitsPerPixel) {
     return modeBits == bitsPerPixel || (modeBits >= 24 && bitsPerPixel >= 24);
 }
 
+// SDL reports success for any mode and then takes the nearest one, so only a
+// mode the display lists exactly is accepted.
+bool FindMode(int width, int height, int bitsPerPixel, SDL_DisplayMode* found) {
+    const int count = SDL_GetNumDisplayModes(kDisplay);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode{};
+        if (SDL_GetDisplayMode(kDisplay, i, &mode) == 0 && mode.w == width && mode.h == height &&
+            SameDepth(mode, bitsPerPixel)) {
+            *found = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
 void SetGlAttributes(int depthBits) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, kColorChannelBits);
@@ -52,6 +71,57 @@ void SetGlAttributes(int depthBits) {
 // client area moves so that the frame's corner is where the window goes.
 void PutFrameCorner(Window* window, const ScreenRect& frame) {
     SDL_SetWindowPosition(window->handle, window->left + frame.left, window->top + frame.top);
+}
+
+// SDL gives the desktop's mode back as a fullscreen window loses the keyboard,
+// asks the manager to minimise it, and sets the game's mode again when the
+// window is restored. A window manager replaced during play (a desktop's
+// shell restarting) takes the keyboard away as it goes: no manager minimises
+// the window, and the new one offers it the keyboard in the desktop's mode.
+// The game then has it minimised and restored, as the player would, and SDL
+// sets the mode. A window the player left is minimised, or not offered the
+// keyboard.
+void KeepMode(Window* window, Uint8 windowEvent) {
+    if (!window->changesMode || !modeChanged) {
+        return;
+    }
+    auto& keeping = window->keeping;
+    switch (windowEvent) {
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            // Not as the window first shows, before it ever had the keyboard.
+            keeping.keyboardLost = keeping.hadKeyboard;
+            return;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            keeping.hadKeyboard = true;
+            keeping.keyboardLost = false;
+            return;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            // Minimised at SDL's request with the keyboard gone to no other
+            // window: a new manager carried out what SDL asked of the old one.
+            if (keeping.minimisedToTakeModeBack ||
+                (keeping.keyboardLost && undersdl::KeyboardWithNoOtherWindow(window->handle))) {
+                keeping.minimisedToTakeModeBack = false;
+                SDL_RestoreWindow(window->handle);
+            }
+            return;
+        case SDL_WINDOWEVENT_TAKE_FOCUS:
+            break;
+        default:
+            return;
+    }
+    if (!keeping.keyboardLost) {
+        return;
+    }
+    if ((SDL_GetWindowFlags(window->handle) & SDL_WINDOW_MINIMIZED) != 0) {
+        SDL_RestoreWindow(window->handle);
+        return;
+    }
+    SDL_DisplayMode mode{};
+    if (SDL_GetCurrentDisplayMode(kDisplay, &mode) != 0 || (mode.w == changedMode.w && mode.h == changedMode.h)) {
+        return;
+    }
+    keeping.minimisedToTakeModeBack = true;
+    SDL_MinimizeWindow(window->handle);
 }
 
 }  // namespace
@@ -75,6 +145,7 @@ bool UnregisterWindowClass(Module* module) {
         return false;
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    undersdl::VideoEnded();
     classRegistered = false;
     return true;
 }
@@ -83,24 +154,16 @@ bool ChangeDisplayMode(int width, int height, int bitsPerPixel) {
     if (!classRegistered) {
         return false;
     }
-    // SDL reports success for any mode and then takes the nearest one, so
-    // only a mode the display lists exactly is accepted.
-    const int count = SDL_GetNumDisplayModes(kDisplay);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode mode{};
-        if (SDL_GetDisplayMode(kDisplay, i, &mode) == 0 && mode.w == width && mode.h == height &&
-            SameDepth(mode, bitsPerPixel)) {
-            changedMode = mode;
-            modeChanged = true;
-            return true;
-        }
+    if (!FindMode(width, height, bitsPerPixel, &changedMode)) {
+        return false;
     }
-    return false;
+    modeChanged = true;
+    return true;
 }
 
 void RestoreDisplayMode() {
     if (sdlwindow::current != nullptr && sdlwindow::current->changesMode) {
-        sdlwindow::LeaveFullscreen(sdlwindow::current->handle);
+        undersdl::LeaveFullscreen(sdlwindow::current->handle);
         sdlwindow::current->changesMode = false;
     }
     modeChanged = false;
@@ -112,12 +175,31 @@ void ShowMouseCursor(bool show) {
     }
 }
 
-bool GetWorkArea(ScreenRect* area) {
-    SDL_Rect usable{};
-    if (!classRegistered || SDL_GetDisplayUsableBounds(kDisplay, &usable) != 0) {
+bool GetMonitorAreas(Window* window, MonitorAreas* areas) {
+    if (!classRegistered) {
         return false;
     }
-    *area = {usable.x, usable.y, usable.x + usable.w, usable.y + usable.h};
+    SDL_Window* handle = window == nullptr ? nullptr : window->handle;
+    if (undersdl::OnX11()) {
+        return undersdl::XMonitorAreas(handle, areas);
+    }
+    const int display = handle == nullptr ? kDisplay : std::max(SDL_GetWindowDisplayIndex(handle), 0);
+    SDL_Rect bounds{};
+    SDL_Rect usable{};
+    if (SDL_GetDisplayBounds(display, &bounds) != 0 || SDL_GetDisplayUsableBounds(display, &usable) != 0) {
+        return false;
+    }
+    areas->whole = {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+    areas->work = {usable.x, usable.y, usable.x + usable.w, usable.y + usable.h};
+    if (undersdl::OnWayland()) {
+        // A Wayland client learns neither the panels nor its own frame (SDL's
+        // usable bounds are the whole output), and the compositor places the
+        // window: room is kept for a title bar and a panel on any side.
+        constexpr int kWaylandReserveX = 32;
+        constexpr int kWaylandReserveY = 96;
+        areas->work = {usable.x + kWaylandReserveX / 2, usable.y + kWaylandReserveY / 2,
+                       usable.x + usable.w - kWaylandReserveX / 2, usable.y + usable.h - kWaylandReserveY / 2};
+    }
     return true;
 }
 
@@ -157,13 +239,14 @@ Window* CreateGameWindow(Module* module, const char* title, int left, int top, i
     }
     // SDL tries a GL context of its own while it makes the window; a server
     // that refuses it must not end the game here: the game's own context is
-    // refused next, and the player is told.
-    sdlwindow::XErrorTrap trap;
+    // refused next, and the player is told. The trap syncs SDL's connection
+    // before it is lifted, the window made or not: an error still on its way
+    // is counted here, not by Xlib's handler, which would end the game.
+    const undersdl::XErrorTrap trap(undersdl::SdlXDisplay());
     SDL_Window* handle = SDL_CreateWindow(title, left, top, clientWidth, clientHeight, flags);
     if (handle == nullptr) {
         return nullptr;
     }
-    trap.Watch(sdlwindow::XWindowOf(handle).display);
     if (changesMode && SDL_SetWindowDisplayMode(handle, &changedMode) != 0) {
         SDL_DestroyWindow(handle);
         return nullptr;
@@ -178,7 +261,15 @@ Window* CreateGameWindow(Module* module, const char* title, int left, int top, i
     window->dc.colorBits = kPixelBits;
     window->dc.depthBits = kDepthBits;
     sdlwindow::current = window;
-    sdlwindow::FollowLayoutSwitches(handle);
+    sdlwindow::keepMode = KeepMode;
+    undersdl::WindowMade(handle);
+    // Under SDL 2 the sound device is opened now (under SDL 3 it is open
+    // already), before the splash rather than at the first sound, so that a
+    // slow or failing sound system never holds up a frame; and not before the
+    // start questions, for SDL 2 shows each from a forked copy of the program,
+    // which waits for good on any lock (the sanitizers' allocator's) that the
+    // sound threads held at the fork.
+    sdlbackend::OpenSoundDevice();
     return window;
 }
 
@@ -186,7 +277,7 @@ bool DestroyGameWindow(Window* window) {
     if (window == nullptr || window != sdlwindow::current) {
         return false;
     }
-    sdlwindow::StopFollowingLayoutSwitches();
+    undersdl::WindowGoing();
     SDL_DestroyWindow(window->handle);
     delete window;
     sdlwindow::current = nullptr;
@@ -198,7 +289,7 @@ void ShowGameWindow(Window* window) {
         return;
     }
     if (window->changesMode) {
-        sdlwindow::ShowFullscreenWindow(window->handle);
+        undersdl::ShowFullscreenWindow(window->handle);
     } else {
         SDL_ShowWindow(window->handle);
     }
@@ -215,9 +306,28 @@ bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int cli
     }
     window->left = left;
     window->top = top;
+    if (window->changesMode) {
+        // A mode SDL set itself (the desktop's, given back while the window
+        // is away) is not followed: SDL puts the game's back on the return.
+        SDL_DisplayMode mode{};
+        if (SDL_GetCurrentDisplayMode(kDisplay, &mode) == 0 && mode.w == clientWidth && mode.h == clientHeight) {
+            return true;
+        }
+        // SDL holds a fullscreen window to the mode it was given: the mode
+        // of the new size, which the display has now.
+        if (FindMode(clientWidth, clientHeight, kPixelBits, &mode) && SDL_SetWindowDisplayMode(window->handle, &mode) == 0) {
+            changedMode = mode;
+        }
+        undersdl::XPlaceWindow(window->handle, left, top, clientWidth, clientHeight);
+        return true;
+    }
     SDL_SetWindowSize(window->handle, clientWidth, clientHeight);
     PutFrameCorner(window, GetFrameMargins(window, WindowStyle::Overlapped));
     return true;
+}
+
+bool IsWindowMaximised(Window* window) {
+    return window != nullptr && (SDL_GetWindowFlags(window->handle) & SDL_WINDOW_MAXIMIZED) != 0;
 }
 
 bool GetClientSize(Window* window, int* width, int* height) {
@@ -263,7 +373,7 @@ GlContext* CreateGlContext(DeviceContext* dc) {
     }
     // The server may refuse the context (an indirect one where it offers
     // none): an X error, which fails this step rather than the program.
-    const sdlwindow::XErrorTrap trap(sdlwindow::XWindowOf(dc->window->handle).display);
+    const undersdl::XErrorTrap trap(undersdl::XWindowOf(dc->window->handle).display);
     SDL_GLContext context = SDL_GL_CreateContext(dc->window->handle);
     if (context == nullptr) {
         return nullptr;
@@ -287,7 +397,7 @@ bool MakeGlContextCurrent(DeviceContext* dc, GlContext* context) {
     if (dc == nullptr || context == nullptr) {
         return false;
     }
-    const sdlwindow::XErrorTrap trap(sdlwindow::XWindowOf(dc->window->handle).display);
+    const undersdl::XErrorTrap trap(undersdl::XWindowOf(dc->window->handle).display);
     return SDL_GL_MakeCurrent(dc->window->handle, context->context) == 0 && !trap.Caught();
 }
 

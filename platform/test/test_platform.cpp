@@ -152,11 +152,11 @@ void ShowMouseCursor(bool show) {
     state.cursorShown = show;
 }
 
-bool GetWorkArea(ScreenRect* area) {
-    if (Fails("GetWorkArea")) {
+bool GetMonitorAreas(Window*, MonitorAreas* areas) {
+    if (Fails("GetMonitorAreas")) {
         return false;
     }
-    *area = state.workArea;
+    *areas = {state.monitor, state.workArea};
     return true;
 }
 
@@ -194,6 +194,8 @@ bool PlaceGameWindow(Window*, int left, int top, int clientWidth, int clientHeig
     state.windowPlace = {left, top, clientWidth, clientHeight};
     return true;
 }
+
+bool IsWindowMaximised(Window*) { return state.windowMaximised; }
 
 bool GetClientSize(Window*, int* width, int* height) {
     *width = state.windowPlace.clientWidth;

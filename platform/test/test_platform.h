@@ -48,8 +48,9 @@ struct State {
     // every this many milliseconds instead of the requested delay.
     int realTimerPeriodMs = 0;
 
-    // The primary monitor's work area and a framed window's frame: by default
-    // a screen the 1152x864 window fits on with room to spare.
+    // The window's monitor, its work area and a framed window's frame: by
+    // default a screen the 1152x864 window fits on with room to spare.
+    platform::ScreenRect monitor{0, 0, 1920, 1080};
     platform::ScreenRect workArea{0, 0, 1920, 1080};
     platform::ScreenRect frame{8, 31, 8, 8};
     // As with a window manager's frame: unknown (zero) until the window is shown.
@@ -62,6 +63,8 @@ struct State {
         int clientHeight = 0;
     } windowPlace;
     bool windowShown = false;
+    // As when the player or the window manager maximised it.
+    bool windowMaximised = false;
 
     std::vector<std::string> calls;
     std::vector<MessageBoxCall> messageBoxes;

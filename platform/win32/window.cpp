@@ -50,6 +50,44 @@ std::string SystemErrorText(DWORD code) {
     return (reason.empty() ? "no text for it" : reason) + " (error " + std::to_string(code) + ")";
 }
 
+// Windows tells every top-level window of a display change with
+// WM_DISPLAYCHANGE. Wine 8 tells none when another program sets the mode
+// through RandR, though the sizes it reports follow: the game window is told
+// here when the desktop's rectangle has changed, checked a few times a second.
+struct ScreenWatch {
+    HWND window = nullptr;
+    RECT desktop{};
+    DWORD checkedAt = 0;
+};
+ScreenWatch screenWatch;
+constexpr DWORD kScreenCheckMs = 200;
+
+RECT DesktopRect() {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+void WatchScreen(HWND window) { screenWatch = {window, DesktopRect(), GetTickCount()}; }
+
+void TellOfDisplayChange() {
+    const DWORD now = GetTickCount();
+    if (screenWatch.window == nullptr || now - screenWatch.checkedAt < kScreenCheckMs) {
+        return;
+    }
+    screenWatch.checkedAt = now;
+    const RECT desktop = DesktopRect();
+    if (EqualRect(&desktop, &screenWatch.desktop)) {
+        return;
+    }
+    screenWatch.desktop = desktop;
+    HDC screen = GetDC(nullptr);
+    const int bitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(nullptr, screen);
+    PostMessageA(screenWatch.window, WM_DISPLAYCHANGE, static_cast<WPARAM>(bitsPerPixel),
+                 MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+}
+
 }  // namespace
 
 int ShowMessageBox(const char* text, const char* caption, std::uint32_t style) {
@@ -132,14 +170,17 @@ RECT OuterRect(const Styles& styles, int clientWidth, int clientHeight) {
 
 }  // namespace
 
-bool GetWorkArea(ScreenRect* area) {
+bool GetMonitorAreas(Window* window, MonitorAreas* areas) {
     MONITORINFO info;
     std::memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
-    if (!GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info)) {
+    HMONITOR monitor = window == nullptr ? MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)
+                                         : MonitorFromWindow(win32::ToHandle(window), MONITOR_DEFAULTTONEAREST);
+    if (!GetMonitorInfoA(monitor, &info)) {
         return false;
     }
-    *area = {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+    areas->whole = {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+    areas->work = {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
     return true;
 }
 
@@ -157,10 +198,14 @@ Window* CreateGameWindow(Module* module, const char* title, int left, int top, i
                                   styles.style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, left, top,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                   nullptr, win32::ToHandle(module), nullptr);
+    WatchScreen(window);
     return win32::FromHandle(window);
 }
 
-bool DestroyGameWindow(Window* window) { return DestroyWindow(win32::ToHandle(window)) != 0; }
+bool DestroyGameWindow(Window* window) {
+    WatchScreen(nullptr);
+    return DestroyWindow(win32::ToHandle(window)) != 0;
+}
 
 void ShowGameWindow(Window* window) {
     HWND handle = win32::ToHandle(window);
@@ -177,6 +222,8 @@ bool PlaceGameWindow(Window* window, int left, int top, int clientWidth, int cli
     return SetWindowPos(handle, nullptr, left, top, outer.right - outer.left, outer.bottom - outer.top,
                         SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
 }
+
+bool IsWindowMaximised(Window* window) { return IsZoomed(win32::ToHandle(window)) != FALSE; }
 
 bool GetClientSize(Window* window, int* width, int* height) {
     RECT client;
@@ -215,6 +262,7 @@ bool DeleteGlContext(GlContext* context) { return wglDeleteContext(win32::ToHand
 void SwapWindowBuffers(DeviceContext* dc) { SwapBuffers(win32::ToHandle(dc)); }
 
 bool PeekNextMessage(Message* message) {
+    TellOfDisplayChange();
     MSG taken;
     if (!PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE)) {
         return false;

@@ -62,13 +62,46 @@ TEST_F(WindowProcedure, KeyCodesBeyondTheTableAreIgnored) {
     EXPECT_TRUE(std::equal(std::begin(keys), std::end(keys), before));
 }
 
-TEST_F(WindowProcedure, SystemKeysLeaveTheKeyTableAlone) {
+TEST_F(WindowProcedure, SystemKeysGoToTheSystemAndOnlyTheirKeyUpsTouchTheKeyTable) {
     Platform().defaultWindowProcResult = 5;
     EXPECT_EQ(Send(platform::kWmSysKeyDown, kKeyW), 5);
     EXPECT_FALSE(keys[kKeyW]);
+    // W held, then let go while Alt is down (Alt+Tab in a rally).
     keys[kKeyW] = true;
+    keys[kKeyS] = true;
     EXPECT_EQ(Send(platform::kWmSysKeyUp, kKeyW), 5);
-    EXPECT_TRUE(keys[kKeyW]);
+    EXPECT_FALSE(keys[kKeyW]);
+    EXPECT_TRUE(keys[kKeyS]);
+    EXPECT_EQ(Send(platform::kWmSysKeyUp, 0x10000), 5);
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"DefaultWindowProc(260,87)", "DefaultWindowProc(261,87)",
+                                                 "DefaultWindowProc(261,65536)"}));
+}
+
+TEST_F(WindowProcedure, LosingTheKeyboardLetsEveryHeldKeyGo) {
+    constexpr std::uintptr_t kMinimised = std::uintptr_t{1} << 16;
+    const auto holdKeys = [] {
+        keys[kKeyW] = true;
+        keys[kKeyUp] = true;
+        keys[0xFF] = true;
+    };
+    const auto anyHeld = [] { return std::any_of(std::begin(keys), std::end(keys), [](bool down) { return down; }); };
+    holdKeys();
+    EXPECT_EQ(Send(platform::kWmActivate, platform::kWaActive), 0);
+    EXPECT_TRUE(keys[kKeyW] && keys[kKeyUp] && keys[0xFF]);
+    // Another window takes the focus: the frames go on, the keys are let go.
+    EXPECT_EQ(Send(platform::kWmActivate, platform::kWaInactive), 0);
+    EXPECT_TRUE(windowActive);
+    EXPECT_FALSE(anyHeld());
+    holdKeys();
+    EXPECT_EQ(Send(platform::kWmActivate, platform::kWaInactive | kMinimised), 0);
+    EXPECT_FALSE(windowActive);
+    EXPECT_FALSE(anyHeld());
+    // The keyboard focus goes without the activation; the system sees it too.
+    holdKeys();
+    Platform().defaultWindowProcResult = 3;
+    EXPECT_EQ(Send(platform::kWmKillFocus), 3);
+    EXPECT_FALSE(anyHeld());
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"DefaultWindowProc(8,0)"}));
 }
 
 TEST_F(WindowProcedure, ScreenSaverAndMonitorPowerCommandsAreSwallowed) {

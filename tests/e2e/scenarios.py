@@ -12,41 +12,53 @@ The program, the window-manager tool and the sounds are found through the
 ZARVO, ZARVO_WINDOW_MANAGER and ZARVO_SOUNDS environment variables (CTest sets them).
 """
 
+import contextlib
 import ctypes
+import errno
 import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
 import time
 from typing import Callable, NamedTuple
 
-from zarvo_e2e import (LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY, SOUND_FILES, SOUNDS, ScenarioFailure, Session,
-                       WineSession, check, check_log, court_out_of_sight, group_processes, run_scenario,
-                       run_scenario_on, score_bars, shows_court, shows_splash, wait_until)
-
-ESCAPE_STATUS = 27
-SPLASH_SECONDS = 5
-# How long the first frame may take once the game window is up. A build run
-# under an emulator (ZARVO_EMULATED, set by its tests) starts many times slower.
-FIRST_FRAME_SECONDS = 20 if os.environ.get("ZARVO_EMULATED") else 3
+from zarvo_e2e import (EMULATED, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY, PARK_S, SOUND_FILES, SOUNDS,
+                       SPLASH_SECONDS, ScenarioFailure, Session, WineSession, check, check_escape_status, check_log,
+                       court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars, shows_court,
+                       shows_splash, wait_for_court, wait_until)
 
 
-def wait_for_court(session, timeout=SPLASH_SECONDS + FIRST_FRAME_SECONDS + 2):
-    shot = session.wait_shot(shows_court, timeout)
-    check(shot is not None, f"no court within {timeout} s")
-    return shot
+# The idle right paddle is parked against one wall, then the other, this
+# long each, until a point comes.
+RALLY_BREAK_S = 15
 
 
-def wait_for_a_point(session, timeout=60):
+def wait_for_a_point(session, timeout=75):
     """Waits until a score bar has moved off the middle: a ball has passed an
-    end, and with it the miss sound was started. The computer returns the ball
-    close to level, so a rally against the idle right paddle, standing in the
-    middle, can last many seconds before the ball slips past it."""
-    shot = session.wait_shot(lambda s: any(score_bars(s)), timeout)
-    check(shot is not None, f"no point was scored within {timeout} s")
+    end, and with it the miss sound was started. The left computer returns the
+    ball level where it met it, and truncation to whole degrees lets a ball
+    met near a paddle's centre go back and forth level for good; so the idle
+    right paddle is parked at the top, and should no point come, at the
+    bottom, and so on: a level rally cannot outlast the move."""
+    deadline = time.monotonic() + timeout
+    park = ("Up", PARK_S)
+    while True:
+        # Under an emulator's one to seven frames a second points came with
+        # the paddle left in the middle, and five times none came in over a
+        # minute once it was parked (cause not found): there it stays.
+        if not EMULATED:
+            session.hold_key_for(*park)
+        left = deadline - time.monotonic()
+        shot = session.wait_shot(lambda s: any(score_bars(s)), left if EMULATED else min(RALLY_BREAK_S, max(left, 0)))
+        if shot is not None:
+            return
+        check(left > RALLY_BREAK_S, f"no point was scored within {timeout} s")
+        # From one wall to the other takes twice as long as from the middle.
+        park = ("Down" if park[0] == "Up" else "Up", 2 * PARK_S)
 
 
 def game_window_at_origin(session, borderless=None):
@@ -79,16 +91,22 @@ def check_cursor(session, state):
 TOP_PADDLE_ROW = 84  # the right paddle's centre when it touches the top wall
 
 
-def paddle_at_rest(session, column):
-    """The paddle's centre row once two shots a moment apart agree."""
+# Two shots this far apart that agree show a paddle at rest: more than a
+# frame apart, also where an emulated build draws one frame a second.
+REST_SHOTS_APART_S = 1.5 if EMULATED else 0.2
+
+
+def paddle_at_rest(session, column, window="root"):
+    """The paddle's centre row once two shots a moment apart agree; of the
+    screen, or of the window that is the game's client area."""
     rows = []
 
     def at_rest():
-        first = session.shot().grey_run_centre(column)
-        time.sleep(0.2)
-        rows[:] = [session.shot().grey_run_centre(column)]
+        first = session.shot(window).grey_run_centre(column)
+        time.sleep(REST_SHOTS_APART_S)
+        rows[:] = [session.shot(window).grey_run_centre(column)]
         return first is not None and rows[0] is not None and abs(first - rows[0]) <= 2
-    check(wait_until(at_rest, timeout=5, interval=0), "the paddle did not come to rest")
+    check(wait_until(at_rest, timeout=5 + 2 * REST_SHOTS_APART_S, interval=0), "the paddle did not come to rest")
     return rows[0]
 
 
@@ -145,8 +163,7 @@ def windowed_play():
 
         check_left_computer_steers(session, court)
 
-        status = session.press_escape_and_wait_exit()
-        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        session.end_with_escape()
         # One line a second from the first frame, which comes after the last
         # answer (the window and pictures take a moment on a loaded machine).
         seconds = time.monotonic() - session.last_answer_time
@@ -184,8 +201,7 @@ def fullscreen_mode():
         check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
         check_cursor(session, "hidden")
         wait_for_court(session)
-        status = session.press_escape_and_wait_exit()
-        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        session.end_with_escape()
         check_cursor(session, "shown")
 
 
@@ -232,8 +248,22 @@ def fallback_yes():
         check(shot is not None, "no splash")
         check(shot.width == 1280 and shot.height == 1024, "the screen changed its size")
         check_cursor(session, "hidden")
-        status = session.press_escape_and_wait_exit()
-        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        session.end_with_escape()
+
+
+def escape_while_held_up(session, *xdotool_args):
+    """Sends xdotool_args (Escape's key-down among them) while the game is
+    stopped, so it takes them all in one go; its exit status."""
+    game = session.game_pid()
+    os.kill(game, signal.SIGSTOP)
+    try:
+        session.xdotool(*xdotool_args)
+    finally:
+        os.kill(game, signal.SIGCONT)
+    try:
+        return session.wait_exit()
+    finally:
+        session.release_key("Escape")
 
 
 def escape_after_mouse_motion():
@@ -246,38 +276,29 @@ def escape_after_mouse_motion():
         session.answer_start_questions(fullscreen=False, left=True, right=False)
         session.wait_game_window()
         check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
-        game = session.game_pid()
-        os.kill(game, signal.SIGSTOP)
-        try:
-            session.xdotool("keydown", "Escape", "mousemove", "500", "400", "mousemove", "520", "410")
-        finally:
-            os.kill(game, signal.SIGCONT)
-        try:
-            status = session.wait_exit()
-        finally:
-            session.release_key("Escape")
-        check(status == ESCAPE_STATUS, f"exit status {status} after Escape and mouse motion, expected {ESCAPE_STATUS}")
+        status = escape_while_held_up(session, "keydown", "Escape", "mousemove", "500", "400",
+                                      "mousemove", "520", "410")
+        check_escape_status(status, "after mouse motion: ")
 
 
-def play_until_a_point(session):
-    """Both kinds of sound come up before the first point: wall and paddle
-    bounces, then the miss. The game must still be playing after it."""
-    session.start_game()
-    session.answer_start_questions(fullscreen=False, left=True, right=False)
-    session.wait_game_window()
-    wait_for_court(session)
+def play_until_a_point(session, logged=True):
+    """The left computer against an idle right side until a point has been
+    scored (bounce sounds, then the miss sound) and, where there is a log, a
+    second more has been logged; the game must still be playing then."""
+    session.start_to_court()
     wait_for_a_point(session)
+    if logged:
+        session.wait_log_lines(len(session.log_lines() or []) + 2, 5)
     before = session.shot()
     moving = session.wait_shot(lambda s: s.data != before.data and shows_court(s), timeout=2)
     check(moving is not None and session.running(), "the game stopped after the first point")
-    status = session.press_escape_and_wait_exit()
-    check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
 
 def no_sound_device():
     """With a sound driver that does not exist, the game plays on in silence."""
     with Session("no-sound-device", env={"SDL_AUDIODRIVER": "no-such-driver"}) as session:
         play_until_a_point(session)
+        session.end_with_escape()
         check_log(session.log_lines(), at_least=SPLASH_SECONDS)
 
 
@@ -288,6 +309,7 @@ def bad_sound_files():
             corrupt.write(b"RIFF\xff\xff\xff\x7fWAVEfmt " + bytes(range(256)) * 8)
         os.mkdir(os.path.join(session.folder, "rlhit.wav"))
         play_until_a_point(session)
+        session.end_with_escape()
         check_log(session.log_lines(), at_least=SPLASH_SECONDS)
 
 
@@ -295,7 +317,8 @@ def read_only_folder():
     """A working folder the game cannot write to: no log, play goes on."""
     with Session("read-only-folder", as_nobody=os.geteuid() == 0) as session:
         os.chmod(session.folder, 0o555)
-        play_until_a_point(session)
+        play_until_a_point(session, logged=False)
+        session.end_with_escape()
         check(session.log_lines() is None, "vorn.txt was written into a read-only folder")
 
 
@@ -383,8 +406,7 @@ def questions_without_boxes():
                     "(package xfonts-base), and zenity is not installed]"),
                     f"standard error does not give the question {title!r} with the reason: {line!r}")
         check_left_computer_steers(session, wait_for_court(session))
-        status = session.press_escape_and_wait_exit()
-        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        session.end_with_escape()
         shutil.rmtree(session.game_env["PATH"])
 
 
@@ -469,6 +491,17 @@ def signal_during_play():
             check(text == "" or text.endswith("\n"), f"the log ends in a broken line: {text[-20:]!r}")
 
 
+def take_name(holder, name):
+    """Binds the socket to the name; false while another socket holds it."""
+    try:
+        holder.bind(name)
+    except OSError as error:
+        if error.errno != errno.EADDRINUSE:
+            raise
+        return False
+    return True
+
+
 def display_lost():
     """The X server goes away during play, and again with a question up: the
     game ends within five seconds, leaving no process behind."""
@@ -482,12 +515,19 @@ def display_lost():
             else:
                 session.answer("Start fullscreen?", "Escape")
                 session.wait_window("Left AI")
-            # Killed as in a crash. Its lock file stays until the game has
-            # ended, so that no other X server takes the number meanwhile
-            # (tests run side by side) and a box of the game shows up there.
+            # Killed as in a crash. Its number stays taken until the game has
+            # ended, so that no other X server takes it meanwhile (tests run
+            # side by side, and clean up lock files) and shows a box of the
+            # game: SDL, its own box gone with the display, asks zenity, which
+            # would wait there for an answer. The server's abstract socket is
+            # taken once it has died: no server starts without it, and
+            # clients are refused there as at a dead server's socket file.
             with open(f"/proc/{session.xvfb.pid}/task/{session.xvfb.pid}/children") as children:
                 server = int(children.read().split()[0])
+            held = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
             os.kill(server, signal.SIGKILL)
+            check(wait_until(lambda: take_name(held, f"\0/tmp/.X11-unix/X{session.display[1:]}"), 5),
+                  "the killed X server's socket was not freed")
             session.xvfb.wait()
             try:
                 check_ends_within(session, 5, f"the display lost during {during}")
@@ -496,6 +536,7 @@ def display_lost():
                 for leftover in (f"/tmp/.X{session.display[1:]}-lock", f"/tmp/.X11-unix/X{session.display[1:]}"):
                     if os.path.lexists(leftover):
                         os.remove(leftover)
+                held.close()
 
 
 def defaults_by_return():
@@ -521,8 +562,7 @@ def defaults_by_return():
                 lambda s: abs((s.grey_run_centre(RIGHT_PADDLE_COLUMN) or right) - right) > 20, timeout=4)
             check(steered is None, f"with boxes drawn by {drawer}, the right paddle moved by itself: "
                   "Return took Yes at Right AI")
-            status = session.press_escape_and_wait_exit()
-            check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+            session.end_with_escape()
             shutil.rmtree(session.game_env["PATH"])
 
 
@@ -556,16 +596,33 @@ def dead_window_manager():
                 kill_window_manager(session)
             session.start_game()
             session.answer_start_questions(fullscreen=True, left=True, right=False)
-            check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None,
+            # For as long as the first frame may take and the splash can last:
+            # on a busy machine a screenshot takes seconds, and the first may
+            # come before the mode has changed.
+            check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS + SPLASH_SECONDS + 2) is not None,
                   f"window manager killed {killed}: no splash")
             check(session.screen_size() == FULLSCREEN_MODE, f"the screen is {session.screen_size()} in fullscreen")
             if killed == "during play":
                 kill_window_manager(session)
                 wait_for_court(session)
-            status = session.press_escape_and_wait_exit()
-            check(status == ESCAPE_STATUS, f"window manager killed {killed}: exit status {status} after Escape, "
-                  f"expected {ESCAPE_STATUS}")
+            session.end_with_escape(what=f"window manager killed {killed}: ")
             check(wait_until(lambda: session.screen_size() == before, 3), "the display mode did not come back")
+
+
+def held_up_at_escape():
+    """The game held up, as a busy machine's scheduler holds it, while the
+    keyboard focus leaves its window, Escape goes down and the focus comes
+    back: it takes all three at once."""
+    with Session("held-up-at-escape") as session:
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=True, right=False)
+        game = session.wait_game_window()
+        check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
+        root = re.search(r"Window id: (0x[0-9a-f]+)", session.run("xwininfo", "-root")).group(1)
+        # With the focus on the root window, keys go to the window under the pointer.
+        session.xdotool("mousemove", "576", "432")
+        status = escape_while_held_up(session, "windowfocus", root, "keydown", "Escape", "windowfocus", game.id)
+        check_escape_status(status)
 
 
 def context_refused():
@@ -622,20 +679,27 @@ class XKeyboard:
         self.x11.XkbLockGroup(self.display, core_keyboard, group)
         self.x11.XSync(self.display, 0)
 
+    def press(self, keycode, down=True):
+        self.xtest.XTestFakeKeyEvent(self.display, keycode, down, 0)
+        self.x11.XSync(self.display, 0)
+
+    def release(self, keycode):
+        self.press(keycode, down=False)
+
     def hold(self, keycode, seconds):
-        for down in (True, False):
-            self.xtest.XTestFakeKeyEvent(self.display, keycode, down, 0)
-            self.x11.XSync(self.display, 0)
-            if down:
-                time.sleep(seconds)
+        self.press(keycode)
+        time.sleep(seconds)
+        self.release(keycode)
 
     def close(self):
         self.x11.XCloseDisplay(self.display)
 
 
-def layout_switched():
-    """Layouts us and fr, the game started in us; the player switches to fr."""
-    with Session("layout-switched") as session:
+@contextlib.contextmanager
+def game_in_us_and_fr(name):
+    """A windowed game of two players with layouts us and fr, started in us,
+    its court shown; yields it with a keyboard that presses physical keys."""
+    with Session(name) as session:
         session.run("setxkbmap", "-layout", "us,fr")
         session.start_game()
         session.answer_start_questions(fullscreen=False, left=False, right=False)
@@ -643,20 +707,158 @@ def layout_switched():
         wait_for_court(session)
         keyboard = XKeyboard(session.display)
         try:
-            keyboard.lock_group(1)
-            start = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
-            keyboard.hold(FRENCH_W_KEY, 0.3)
-            moved = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
-            check(moved < start - 10, f"in the French layout the key labelled W moved the left paddle from row "
-                  f"{start} to {moved}")
-            keyboard.hold(US_W_KEY, 0.3)
-            still = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
-            check(abs(still - moved) <= 2, f"in the French layout the key labelled Z moved the left paddle from "
-                  f"row {moved} to {still}")
+            yield session, keyboard
         finally:
             keyboard.close()
-        status = session.press_escape_and_wait_exit()
-        check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+        session.end_with_escape()
+
+
+def layout_switched():
+    """Layouts us and fr, the game started in us; the player switches to fr."""
+    with game_in_us_and_fr("layout-switched") as (session, keyboard):
+        keyboard.lock_group(1)
+        start = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+        keyboard.press(FRENCH_W_KEY)
+        try:
+            wait_left_paddle_moved(session, start, -1)
+        finally:
+            keyboard.release(FRENCH_W_KEY)
+        moved = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+        check(moved < start - 10, f"in the French layout the key labelled W moved the left paddle from row "
+              f"{start} to {moved}")
+        keyboard.hold(US_W_KEY, 0.3)
+        still = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+        check(abs(still - moved) <= 2, f"in the French layout the key labelled Z moved the left paddle from "
+              f"row {moved} to {still}")
+
+
+# The physical key labelled S in both layouts.
+S_KEY = 39
+
+
+def layout_switched_while_held():
+    """Layouts us and fr; the player switches to fr while holding W."""
+    with game_in_us_and_fr("layout-switched-while-held") as (session, keyboard):
+        start = paddle_at_rest(session, LEFT_PADDLE_COLUMN)
+        keyboard.press(US_W_KEY)
+        try:
+            wait_left_paddle_moved(session, start, -1)
+            keyboard.lock_group(1)
+        finally:
+            keyboard.release(US_W_KEY)
+        check_left_paddle_free(session, start, lambda: keyboard.press(S_KEY), lambda: keyboard.release(S_KEY))
+
+
+def wait_left_paddle_moved(session, start, direction, window="root", timeout=5):
+    """Whether the left paddle moved more than ten rows from start, up
+    (direction -1) or down (+1), within timeout. Keys are held until then,
+    not for a set time: on a slow machine (arm64 under qemu draws two frames
+    a second) a short press can fall between two frames and move nothing."""
+    def moved():
+        row = session.shot(window).grey_run_centre(LEFT_PADDLE_COLUMN)
+        return row is not None and (row - start) * direction > 10
+    return wait_until(moved, timeout, interval=0)
+
+
+def check_left_paddle_free(session, start, press_s, release_s, window="root"):
+    """W, held from start and let go where the game could not hear it as a
+    plain key-up, moved the left paddle up and is let go: S, held until the
+    paddle moves or for five seconds, moves it down."""
+    up = paddle_at_rest(session, LEFT_PADDLE_COLUMN, window)
+    check(up < start - 10, f"W did not move the left paddle up (row {start}, then {up})")
+    press_s()
+    try:
+        wait_left_paddle_moved(session, up, +1, window)
+    finally:
+        release_s()
+    down = paddle_at_rest(session, LEFT_PADDLE_COLUMN, window)
+    print(f"left paddle rows: start {start}, after W {up}, after S {down}")
+    check(down > up + 10, f"the left paddle stayed at row {up} with S held (then {down}): W is stuck")
+
+
+def check_left_paddle_free_of_xdotool(session, start, window):
+    check_left_paddle_free(session, start, lambda: session.hold_key("s"), lambda: session.release_key("s"), window)
+
+
+class AnotherWindow:
+    """Another program's window on the session's screen (xmessage), for the
+    player to switch to; it goes with the context."""
+
+    def __init__(self, session):
+        self.session = session
+        self.program = subprocess.Popen(["xmessage", "-geometry", "+600+900", "another program"],
+                                        env=session.environment(), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.id = session.wait_window("xmessage").id
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.program.kill()
+        self.program.wait()
+        return False
+
+
+def alt_tab_with_key_held():
+    """openbox; the player holds W, Alt+Tabs to another window, lets W go
+    before Alt, and comes back to the game."""
+    with Session("alt-tab-with-key-held", desktop="openbox") as session:
+        session.start_game()
+        session.answer_start_questions(fullscreen=False, left=False, right=False)
+        game = session.wait_game_window()
+        with AnotherWindow(session) as other:
+            session.focus(game.id)
+            wait_for_court(session, window=game.id)
+            start = paddle_at_rest(session, LEFT_PADDLE_COLUMN, game.id)
+            try:
+                session.hold_key("w")
+                wait_left_paddle_moved(session, start, -1, game.id)
+                session.xdotool("keydown", "alt", "key", "Tab", "sleep", "0.3", "keyup", "w", "sleep", "0.1",
+                                "keyup", "alt")
+            finally:
+                session.xdotool("keyup", "w", "alt", check_result=False)
+            check(wait_until(lambda: session.has_focus(other.id), 3), "Alt+Tab did not take the focus away")
+            session.focus(game.id)
+            check_left_paddle_free_of_xdotool(session, start, game.id)
+        session.end_with_escape()
+
+
+def key_held_away_wine():
+    """Zarvo.exe under Wine: the player holds W and lets it go while Alt is
+    down (Alt+Tab's keys, with no window manager to switch); then holds W, the
+    focus goes to another window, W is let go there, and the focus comes back."""
+    with WineSession("key-held-away") as session:
+        session.start_game()
+        session.start_questions(fullscreen=False, left=False, right=False)
+        window = session.wait_caption("Zarvo")
+        client = session.client_window(window)
+        with AnotherWindow(session) as other:
+            session.focus(window)
+            wait_for_court(session, SPLASH_SECONDS + FIRST_FRAME_SECONDS + 5, client)
+            start = paddle_at_rest(session, LEFT_PADDLE_COLUMN, client)
+            try:
+                session.hold_key("w")
+                wait_left_paddle_moved(session, start, -1, client)
+                session.xdotool("keydown", "alt", "sleep", "0.1", "keyup", "w", "sleep", "0.1", "keyup", "alt")
+            finally:
+                session.xdotool("keyup", "w", "alt", check_result=False)
+            check_left_paddle_free_of_xdotool(session, start, client)
+
+            start = paddle_at_rest(session, LEFT_PADDLE_COLUMN, client)
+            session.hold_key("w")
+            try:
+                check(wait_left_paddle_moved(session, start, -1, client), "W did not move the left paddle")
+                session.xdotool("windowfocus", other.id)
+                check(wait_until(lambda: session.has_focus(other.id), 3), "the other window did not take the focus")
+            finally:
+                session.release_key("w")
+            # Back by a click on the court: Wine takes the X focus given to
+            # its window from outside as no activation, and keys go nowhere.
+            session.xdotool("mousemove", "--window", client, "576", "600", "click", "1")
+            check(wait_until(lambda: session.has_focus(window), 3), "the game window did not take the focus back")
+            check_left_paddle_free_of_xdotool(session, start, client)
+        session.end_with_escape(window)
 
 
 SMALL_SCREEN = "1366x768x24"  # a laptop's
@@ -670,8 +872,7 @@ def small_screen():
             start_in_a_window(session, borderless)
             window = session.wait_game_window()
             check_court_on_screen(session, lambda: session.geometry(window.id), f"{desktop}, borderless {borderless}")
-            status = session.press_escape_and_wait_exit()
-            check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+            session.end_with_escape()
 
 
 def small_screen_wine():
@@ -684,8 +885,7 @@ def small_screen_wine():
                 session.answer("Zarvo", "Return")  # Yes
             window = session.wait_caption("Zarvo")
             check_court_on_screen(session, lambda: session.client_geometry(window), f"Wine, borderless {borderless}")
-            status = session.press_escape_and_wait_exit(15)
-            check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+            session.end_with_escape(timeout=15)
             session.stop_wineserver()
 
 
@@ -706,6 +906,100 @@ def check_court_on_screen(session, client, where):
         check(on_screen, f"{where}: the client area {width}x{height}+{x}+{y} runs off the "
               f"{screen_width}x{screen_height} screen")
         raise ScenarioFailure(f"{where}: the court is not all in sight in {width}x{height}+{x}+{y}: {missing}")
+
+
+PROJECTOR_MODE = (1024, 768)
+
+
+def set_mode(session, width, height):
+    """Sets the output's mode as another program does (a launcher, the
+    display settings)."""
+    output = re.search(r"^(\S+) connected", session.run("xrandr"), re.M).group(1)
+    session.run("xrandr", "--output", output, "--mode", f"{width}x{height}")
+
+
+def mode_changed():
+    """Fullscreen in 1152x864 on a bare X server; another program sets 1024x768."""
+    if sdl3_underneath():
+        # Known, not yet mended (the README says so): said, not passed.
+        raise MachineUnavailable("SDL 3 underneath: the game does not yet follow a mode another program sets")
+    with Session("mode-changed") as session:
+        session.add_display_mode(*FULLSCREEN_MODE)
+        session.add_display_mode(*PROJECTOR_MODE)
+        session.start_game()
+        session.answer_start_questions(fullscreen=True, left=True, right=False)
+        window = session.wait_game_window()
+        wait_for_court(session)
+        set_mode(session, *PROJECTOR_MODE)
+        check_court_on_screen(session, lambda: session.geometry(window.id), "the mode set to 1024x768")
+        session.end_with_escape()
+
+
+def mode_changed_wine():
+    """Zarvo.exe fullscreen in 1152x864 on a bare X server; another program sets 1024x768."""
+    with WineSession("mode-changed") as session:
+        session.add_display_mode(*FULLSCREEN_MODE)
+        session.add_display_mode(*PROJECTOR_MODE)
+        session.start_game()
+        session.start_questions(fullscreen=True, left=True, right=False)
+        window = session.wait_caption("Zarvo")
+        wait_for_court(session)
+        set_mode(session, *PROJECTOR_MODE)
+        check_court_on_screen(session, lambda: session.client_geometry(window), "Wine, the mode set to 1024x768")
+        session.end_with_escape(window)
+
+
+def wm_replaced():
+    """openbox replaced by a new openbox during fullscreen play, as a
+    desktop's shell restart does. First, as a control, the player Alt+Tabs to
+    another window: the desktop's mode stays while the player is away, and the
+    game's comes back with the game."""
+    with Session("wm-replaced", desktop="openbox") as session:
+        session.add_display_mode(*FULLSCREEN_MODE)
+        desktop_size = session.screen_size()
+        with AnotherWindow(session) as other:
+            session.start_game()
+            session.answer_start_questions(fullscreen=True, left=True, right=False)
+            window = session.wait_game_window()
+            wait_for_court(session)
+            check(session.screen_size() == FULLSCREEN_MODE, f"the screen is {session.screen_size()} in fullscreen")
+            session.xdotool("key", "alt+Tab")
+            check(wait_until(lambda: session.has_focus(other.id) and session.screen_size() == desktop_size, 10),
+                  f"Alt+Tab out of fullscreen: the screen is {session.screen_size()}")
+            check(not wait_until(lambda: session.screen_size() != desktop_size, 2),
+                  "the game took its mode back while the player was away")
+            session.xdotool("key", "alt+Tab")
+            check(wait_until(lambda: session.screen_size() == FULLSCREEN_MODE, 10),
+                  f"Alt+Tab back to the game: the screen is {session.screen_size()}")
+        old = session.manager
+        session._start_openbox("--replace")
+        check(wait_until(lambda: old.poll() is not None, 10), "the old openbox did not give way")
+        check(wait_until(lambda: session.screen_size() == FULLSCREEN_MODE, SPLASH_SECONDS),
+              f"the screen is {session.screen_size()} after the window manager was replaced")
+        check_court_on_screen(session, lambda: session.geometry(window.id), "the window manager replaced")
+        session.end_with_escape()
+
+
+TWO_MONITORS = ("3286x1080x24", ("L", "1366/344x768/193+0+0", "screen"), ("R", "1920/509x1080/286+1366+0", "none"))
+
+
+def two_monitors():
+    """A 1366x768 monitor left of a 1920x1080 one on one X screen, openbox."""
+    screen, *monitors = TWO_MONITORS
+    with Session("two-monitors", screen=screen, desktop="openbox") as session:
+        for name, geometry, output in monitors:
+            session.run("xrandr", "--setmonitor", name, geometry, output)
+        start_in_a_window(session, borderless=False)
+        window = session.wait_game_window()
+
+        def on_left_monitor():
+            x, y, width, height = session.geometry(window.id)
+            return x >= 0 and y >= 0 and x + width <= 1366 and y + height <= 768
+        shot = session.wait_shot(lambda shot: on_left_monitor() and not court_out_of_sight(
+            shot, session.geometry(window.id)), timeout=SPLASH_SECONDS + FIRST_FRAME_SECONDS + 2)
+        check(shot is not None, f"the client area {session.geometry(window.id)} is not on the 1366x768 monitor "
+              f"with the whole court in it")
+        session.end_with_escape()
 
 
 class Machine(NamedTuple):
@@ -747,13 +1041,12 @@ def play_from_the_menu(session, launcher, **player_env):
         check(session.running(), f"the launcher ended with status {session.game.returncode} before the first "
               f"question: {session.game_stderr().strip()}")
         return session.window("Start fullscreen?")
-    check(wait_until(asked, 10), "no first question within 10 s")
+    check(wait_until(asked, 30), "no first question within 30 s")
     folder = os.readlink(f"/proc/{session.game_pid()}/cwd")
     session.answer_start_questions(fullscreen=False, left=True, right=False)
     game_window_at_origin(session)
     check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
-    status = session.press_escape_and_wait_exit()
-    check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
+    session.end_with_escape()
     return folder, [line for line in session.game_stderr().splitlines() if line.startswith("zarvo: ")]
 
 
@@ -837,9 +1130,12 @@ def launcher_disk_full():
 
 
 # A sound counts as heard whole with less of it silent than this: a machine
-# at load 14 on 2 cores left 22 % of a miss silent, a device closed and
-# opened again under it 57 to 71 %.
-WHOLE_SOUND_GAPS = 0.4
+# at load 14 on 2 cores left 22 % of a miss silent, two busy loops beside
+# SDL 3 up to 47 %; a device closed and opened again 57 to 71 %, which the
+# row sees first as a new stream. This catches a stream left silent.
+WHOLE_SOUND_GAPS = 0.6
+# Less of a sound than this, before the next cut it off, is not judged.
+JUDGED_SOUND_MS = 200
 
 
 def output_device_removed():
@@ -847,7 +1143,7 @@ def output_device_removed():
     removed while a miss sounds, as a headset is unplugged or a Bluetooth
     speaker drops out."""
     from sound_servers import SEARCH_S, Probe, SoundServer, SoundServerUnavailable, sound_seconds
-    from sounds import check_heard, end_with_escape, start_play, wait_requests
+    from sounds import check_heard, start_play, wait_requests
     try:
         server_in_use = SoundServer("pulseaudio")
     except SoundServerUnavailable as reason:
@@ -876,14 +1172,16 @@ def output_device_removed():
         recording.stop()
         check(server.pactl("list", "short", "sink-inputs").split()[:1] == stream,
               "the game's stream was closed and another opened")
-        end_with_escape(session)
+        session.end_with_escape()
         asked = [request for request in probe.requests() if request[0] >= miss]
         # The miss to its end or to the next sound, whatever SDL wrote of it.
         until = asked[1][0] if len(asked) > 1 else float("inf")
         ms = 1000 * min(sound_seconds("miss"), until - miss)
         asked[0] = (miss, "miss", ms, asked[0][3])
         heard = check_heard(recording, asked, probe)[0]
-        check(heard is None or heard[3] < WHOLE_SOUND_GAPS * ms,
+        # A miss the game itself cut short at once (a bounce 50 ms later) is
+        # mostly the way to the sink: its silence says nothing of the sink.
+        check(heard is None or ms < JUDGED_SOUND_MS or heard[3] < WHOLE_SOUND_GAPS * ms,
               f"the miss playing when the sink went was cut: {heard[3]} ms of its {ms:.0f} were silent")
 
 
@@ -892,6 +1190,10 @@ MACHINES = {
         "openbox on a 1280x1024 X server with the 1152x864 mode, killed with SIGKILL before the game starts, and "
         "again during fullscreen play: the root window names the manager's check window, which is gone",
         "fullscreen in 1152x864; Escape gives 27 and the display mode back", dead_window_manager),
+    "held_up_at_escape": Machine(
+        "a busy machine: the game held up (SIGSTOP and SIGCONT, as a loaded scheduler holds it) while the keyboard "
+        "focus leaves its window, Escape goes down and the focus comes back",
+        "Escape gives 27, whatever window messages it takes with it", held_up_at_escape),
     "context_refused": Machine(
         "the GL context asked for indirectly (LIBGL_ALWAYS_INDIRECT=1, as over remote X) of an X server that "
         "offers no indirect GL: the server refuses it with an X error",
@@ -901,6 +1203,17 @@ MACHINES = {
         "keyboard layouts us and fr, the game started in us; the player switches to fr (an XKB group lock, as "
         "the desktop's shortcut does) during play",
         "the key labelled W moves the left paddle, the one labelled Z does not", layout_switched),
+    "layout_switched_while_held": Machine(
+        "the same layouts; the player switches to fr while holding W, and lets it go in fr, where that key is Z",
+        "W let go: S moves the left paddle down", layout_switched_while_held),
+    "alt_tab_with_key_held": Machine(
+        "openbox and another window (xmessage); the player holds W, presses Alt+Tab, lets W go before Alt, and "
+        "comes back to the game",
+        "W let go: S moves the left paddle down", alt_tab_with_key_held),
+    "key_held_away_wine": Machine(
+        "Zarvo.exe under Wine and another window (xmessage); the player holds W and lets it go while Alt is "
+        "down; then holds W, the focus goes to the other window, W is let go there, a click brings the focus back",
+        "W let go: S moves the left paddle down", key_held_away_wine),
     "small_screen": Machine(
         "a 1366x768 screen, under openbox and bare; windowed, and the borderless window of the fullscreen fallback",
         "the largest window that fits, the whole court in it",
@@ -908,6 +1221,20 @@ MACHINES = {
     "small_screen_wine": Machine(
         "the same screen, Zarvo.exe under Wine: windowed, and the borderless fallback window",
         "the same", small_screen_wine),
+    "mode_changed": Machine(
+        "fullscreen in 1152x864 on a bare X server; another program sets the output to 1024x768 (xrandr), as a "
+        "launcher, a projector or the display settings do",
+        "the window follows the 1024x768 screen, the whole court in it; Escape gives 27", mode_changed),
+    "mode_changed_wine": Machine(
+        "the same, Zarvo.exe under Wine", "the same", mode_changed_wine),
+    "wm_replaced": Machine(
+        "openbox on a 1280x1024 X server with the 1152x864 mode, replaced by another openbox (openbox --replace, "
+        "as a desktop's shell restart does) during fullscreen play",
+        "the screen back in 1152x864, the whole court in it; Escape gives 27", wm_replaced),
+    "two_monitors": Machine(
+        "a 1366x768 monitor left of a 1920x1080 one on one 3286x1080 X screen (xrandr --setmonitor), openbox; "
+        "windowed",
+        "the window fitted to the left monitor, the whole court on it", two_monitors),
     "launcher_read_only_home": Machine(
         "a home the player cannot write, as in guest, kiosk and live sessions; the menu launcher",
         "the game with its sounds, from the installed folder, without its log; one line says why",

@@ -4,9 +4,9 @@ or PulseAudio, each in a runtime folder of its own with one null sink,
 "zarvo_sink", the default sink, whose monitor is recorded. A game given
 environment() finds the server as a player's game finds theirs.
 
-What the game asked for is seen through the probe (sound_probe.c, preloaded
-into it); the recording is searched for each request by sound_match.cpp.
-The tools are found through ZARVO_SOUND_PROBE_LIBRARY, ZARVO_SOUND_RECORDER
+What the game asked for is seen through the probe (sdl_probe.c, preloaded
+into it, read by probe.py); the recording is searched for each request by sound_match.cpp.
+The tools are found through ZARVO_PROBE_LIBRARY, ZARVO_SOUND_RECORDER
 and ZARVO_SOUND_MATCH (CTest sets them).
 """
 
@@ -16,14 +16,14 @@ import signal
 import subprocess
 import tempfile
 
-from zarvo_e2e import SOUND_FILES, SOUNDS, ScenarioFailure, check, wait_until
+import probe
+from zarvo_e2e import GAME_PRELOAD, PARK_S, SOUND_FILES, SOUNDS, ScenarioFailure, Scoped, check, wait_until
 
 SERVERS = {
     "pipewire": ("pipewire", "wireplumber", "pipewire-pulse"),
     "pulseaudio": ("pulseaudio",),
 }
 SINK = "zarvo_sink"
-PROBE_LIBRARY = os.environ.get("ZARVO_SOUND_PROBE_LIBRARY", "")
 RECORDER = os.environ.get("ZARVO_SOUND_RECORDER", "")
 MATCH = os.environ.get("ZARVO_SOUND_MATCH", "")
 # Longer than any test: should the test be killed outright, no server outlives it for long.
@@ -62,7 +62,7 @@ class SoundServerUnavailable(Exception):
     """The server's programs are not installed."""
 
 
-class SoundServer:
+class SoundServer(Scoped):
     """One server of a kind in SERVERS, started at __enter__; kill() ends it
     as a crash does, start() brings it back. Use as a context manager."""
 
@@ -79,31 +79,26 @@ class SoundServer:
         self.recordings = []
         self.output = None
 
-    def __enter__(self):
-        try:
-            self.folder = tempfile.mkdtemp(prefix=f"zarvo-sound-{self.kind}-")
-            for sub in ("home", "config/pipewire/pipewire.conf.d"):
-                os.makedirs(os.path.join(self.folder, sub))
-            # The server's own folder, which a session has before any client
-            # runs. pipewire-pulse makes it only where it looked and found
-            # none, and fails to start if a client (our pactl) made it in
-            # between.
-            os.mkdir(os.path.join(self.folder, "pulse"), 0o700)
-            with open(os.path.join(self.folder, "config/pipewire/pipewire.conf.d/zarvo-sink.conf"), "w") as conf:
-                conf.write(PIPEWIRE_SINK)
-            # A client finding no server would start PulseAudio itself.
-            with open(os.path.join(self.folder, "client.conf"), "w") as conf:
-                conf.write("autospawn = no\n")
-            self.output = tempfile.TemporaryFile("w+")
-            self.bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                                    f"--address=unix:path={self.folder}/bus"])
-            check(wait_until(lambda: os.path.exists(os.path.join(self.folder, "bus")), START_S),
-                  "the D-Bus daemon did not start")
-            self.start()
-        except BaseException:
-            self.__exit__(None, None, None)
-            raise
-        return self
+    def start_up(self):
+        self.folder = tempfile.mkdtemp(prefix=f"zarvo-sound-{self.kind}-")
+        for sub in ("home", "config/pipewire/pipewire.conf.d"):
+            os.makedirs(os.path.join(self.folder, sub))
+        # The server's own folder, which a session has before any client
+        # runs. pipewire-pulse makes it only where it looked and found
+        # none, and fails to start if a client (our pactl) made it in
+        # between.
+        os.mkdir(os.path.join(self.folder, "pulse"), 0o700)
+        with open(os.path.join(self.folder, "config/pipewire/pipewire.conf.d/zarvo-sink.conf"), "w") as conf:
+            conf.write(PIPEWIRE_SINK)
+        # A client finding no server would start PulseAudio itself.
+        with open(os.path.join(self.folder, "client.conf"), "w") as conf:
+            conf.write("autospawn = no\n")
+        self.output = tempfile.TemporaryFile("w+")
+        self.bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                f"--address=unix:path={self.folder}/bus"])
+        check(wait_until(lambda: os.path.exists(os.path.join(self.folder, "bus")), START_S),
+              "the D-Bus daemon did not start")
+        self.start()
 
     def __exit__(self, kind, value, trace):
         if kind is not None and self.output is not None:
@@ -167,9 +162,20 @@ class SoundServer:
     def kill(self):
         """Ends the server's programs at once, as a crash ends them, and waits
         until they are gone."""
+        for process in self.processes[:1]:
+            try:
+                os.killpg(process.pid, signal.SIGCONT)  # a stopped server ends too
+            except ProcessLookupError:
+                pass
         for process in self.processes:
             self._end(process, signal.SIGKILL)
         self.processes = []
+
+    def pause(self, paused=True):
+        """Stops the server (PipeWire itself, not its session manager nor
+        pipewire-pulse) as kill -STOP does, or lets it go on: it keeps its
+        connections and answers none meanwhile."""
+        os.killpg(self.processes[0].pid, signal.SIGSTOP if paused else signal.SIGCONT)
 
     @staticmethod
     def _end(process, first=signal.SIGTERM):
@@ -263,27 +269,9 @@ class Recording:
         return sorted(places)
 
 
-class Probe:
+class Probe(probe.Probe):
     """What the game asked of SDL and what SDL gave the server, as the
     probe preloaded into the game wrote it down."""
-
-    def __init__(self, folder):
-        self.path = os.path.join(folder, "sound-probe.txt")
-
-    def environment(self, preload=""):
-        return {"ZARVO_SOUND_PROBE": self.path, "LD_PRELOAD": " ".join(filter(None, (PROBE_LIBRARY, preload)))}
-
-    def _lines(self, kind):
-        if not os.path.exists(self.path):
-            return []
-        with open(self.path) as log:
-            return [line.split()[1:] for line in log if line.startswith(kind + " ")]
-
-    def opens(self):
-        """(time, device, rate, channels, format, driver) of each
-        SDL_OpenAudioDevice; device 0 when it failed."""
-        return [(int(t) / 1e9, int(device), int(rate), int(channels), int(sample_format), driver)
-                for t, device, rate, channels, sample_format, driver in self._lines("open")]
 
     def requests(self):
         """(time, name, ms, latest) of each sound the game asked for: named by
@@ -292,7 +280,7 @@ class Probe:
         next request cut it off: nothing if its start was never written) and
         the time by which it must have started to reach the sink."""
         opens = [entry for entry in self.opens() if entry[1] != 0]
-        queued = [(int(t) / 1e9, int(size)) for t, size in self._lines("queue")]
+        queued = self.queued()
         writes = self.writes()
         starts = self.starts()
         named = []
@@ -318,13 +306,16 @@ class Probe:
             named.append((t, sound_named(size, rate, frame_bytes), ms, latest))
         return named
 
-    def starts(self):
-        """Times of the writes that began with the sound queued last."""
-        return [int(t) / 1e9 for t, in self._lines("start")]
 
-    def writes(self):
-        """(time, bytes) of each write of SDL to the server."""
-        return [(int(t) / 1e9, int(size)) for t, size in self._lines("write")]
+def start_play(session, probe, server_env):
+    """The left computer against an idle right paddle at the top: bounces
+    and misses. (In the middle, it could return the computer's level balls
+    for a minute.)"""
+    session.extra_env["SDL_AUDIODRIVER"] = None
+    session.game_env.update(server_env)
+    session.game_env.update(probe.environment(GAME_PRELOAD))
+    session.start_to_court()
+    session.hold_key_for("Up", PARK_S)
 
 
 def file_frames(name):
@@ -335,6 +326,14 @@ def file_frames(name):
 def sound_seconds(name):
     """How long the sound name ("miss") lasts."""
     return file_frames(name + ".wav") / FILE_RATE
+
+
+def requests_for(calls, search_s):
+    """What Recording.find takes for sounds asked for at (time, name): each
+    can play until the next is asked for, and is looked for until search_s
+    after its call."""
+    return [(t, name, 1000 * min(sound_seconds(name), after - t), t + search_s)
+            for (t, name), (after, _) in zip(calls, calls[1:] + [(float("inf"), None)])]
 
 
 def sound_named(size, rate, frame_bytes):

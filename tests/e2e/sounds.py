@@ -7,9 +7,11 @@ player runs it (SDL_AUDIODRIVER unset). Run one scenario on one server:
 Scenarios: heard (every sound the game asks for reaches the sink, and is
 the one asked for), killed (the server dies during play), restarted (it
 comes back during play), unanswered (a socket in its place that never
-answers), driver (the driver the game plays through, and the one a player
-names), no_server (none at all, and no ALSA device; the server argument
-is "none"). Servers: pipewire, pulseaudio. A server that is not installed
+answers), stalled (the server stopped, kill -STOP, for a while), late (no
+server at the start; it starts during play), ignored_sigchld (restarted,
+the game started by a parent that ignores SIGCHLD), driver (the driver the
+game plays through, and the one a player names), no_server (none at all,
+and no ALSA device; the server argument is "none"). Servers: pipewire, pulseaudio. A server that is not installed
 skips the scenario (status 77). With ZARVO_KEEP set to a folder, the
 recording and the sounds asked for are left in a folder of the game's in it.
 """
@@ -20,37 +22,26 @@ import shutil
 import socket
 import statistics
 import sys
+import tempfile
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
-from scenarios import ESCAPE_STATUS, wait_for_court
-from sound_servers import HEARD_SCORE, SEARCH_S, SERVERS, Probe, SoundServer, SoundServerUnavailable
+from sound_servers import HEARD_SCORE, SEARCH_S, SERVERS, Probe, SoundServer, SoundServerUnavailable, start_play
+import zarvo_e2e
 from zarvo_e2e import GAME_PRELOAD, SKIP_STATUS, SOUND_FILES, Session, check, run_scenario_on, wait_until
 
 NAMES = tuple(os.path.splitext(file)[0] for file in SOUND_FILES)
 # How long after its return a restarted server must hear the game again.
 BACK_WITHIN_S = 2
-# Long enough for the right paddle to reach the top wall.
-PARK_S = 1.5
 # However long a sound server takes to answer.
 ESCAPE_WITHIN_S = 3
-# From the game's start to its sound device, opened before the first question.
+# However long a stopped server stays stopped: at once.
+ESCAPE_STALLED_WITHIN_S = 1
+# How long a server is stopped.
+STALL_S = 4
+# From the answered questions to the game's sound device, opened with its window.
 START_GAME_S = 10
 KEEP = os.environ.get("ZARVO_KEEP", "")
-
-
-def start_play(session, probe, server_env):
-    """The left computer against an idle right paddle at the top: bounces
-    and misses. (In the middle, it could return the computer's level balls
-    for a minute.)"""
-    session.extra_env["SDL_AUDIODRIVER"] = None
-    session.game_env.update(server_env)
-    session.game_env.update(probe.environment(GAME_PRELOAD))
-    session.start_game()
-    session.answer_start_questions(fullscreen=False, left=True, right=False)
-    session.wait_game_window()
-    wait_for_court(session)
-    session.hold_key_for("Up", PARK_S)
 
 
 def wait_requests(session, probe, since, count, names=NAMES, timeout=60):
@@ -74,11 +65,6 @@ def wait_playing_on(session, seconds=2):
     before = session.shot()
     check(session.wait_shot(lambda shot: shot.data != before.data, 2) is not None and session.running(),
           "nothing moves on the court")
-
-
-def end_with_escape(session):
-    status = session.press_escape_and_wait_exit()
-    check(status == ESCAPE_STATUS, f"exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
 
 def check_heard(recording, requests, probe):
@@ -121,7 +107,7 @@ def heard(kind):
         wait_requests(session, probe, 0, 12)
         time.sleep(SEARCH_S)  # the last one's time to reach the sink
         recording.stop()
-        end_with_escape(session)
+        session.end_with_escape()
         check_heard(recording, probe.requests(), probe)
 
 
@@ -137,14 +123,14 @@ def killed(kind):
         # The lost device is looked for again with the driver that had it,
         # not through ALSA, which would print its complaints every second.
         check("ALSA" not in session.game_stderr(), f"ALSA was tried: {session.game_stderr()[-500:]}")
-        end_with_escape(session)
+        session.end_with_escape()
 
 
-def restarted(kind):
+def restarted(kind, name="restarted"):
     """The server dies during play and comes back (an update, a restart, a
     crash): within seconds of its return the game opens a device again, and
     from then on every sound it asks for is heard."""
-    with SoundServer(kind) as server, Session(f"sound-restarted-{kind}") as session:
+    with SoundServer(kind) as server, Session(f"sound-{name}-{kind}") as session:
         probe = Probe(session.folder)
         start_play(session, probe, server.environment())
         wait_requests(session, probe, 0, 2, names=())
@@ -152,24 +138,101 @@ def restarted(kind):
         killed_at = time.monotonic()
         wait_playing_on(session)
         server.start()
-        back = time.monotonic()
-        recording = server.record(os.path.join(session.folder, "recording.raw"))
-        check(wait_until(lambda: time.monotonic() > back + BACK_WITHIN_S, BACK_WITHIN_S + 1), "time stood still")
-        wait_requests(session, probe, back + BACK_WITHIN_S, 4, names=())
-        time.sleep(SEARCH_S)  # the last one's time to reach the sink
-        origin = recording.stop()
-        end_with_escape(session)
-
-        reopened = [t for t, device, *_ in probe.opens() if device != 0 and t > killed_at]
-        if reopened:
-            print(f"sound device opened again {reopened[0] - back:.2f} s after the server's return")
-        # Every sound from the device's return on, or from the time it
-        # should have been back.
-        since = max(origin, min(reopened[:1] + [back + BACK_WITHIN_S]))
-        check_heard(recording, [request for request in probe.requests() if request[0] > since], probe)
-        check(reopened and reopened[0] - back <= BACK_WITHIN_S,
-              f"the game did not open a sound device again within {BACK_WITHIN_S} s of the server's return")
+        reopened = heard_again(session, probe, server, killed_at, time.monotonic())
         check(len(reopened) == 1, f"the game opened {len(reopened)} devices after the server's return, not one")
+
+
+def heard_again(session, probe, server, since, answered_at):
+    """After the server answers again at answered_at, the game opens a
+    device within BACK_WITHIN_S, and every sound it asks for from then on
+    (from the device's return, or from the time it should have been back)
+    is heard. Returns when the devices opened since since were opened."""
+    recording = server.record(os.path.join(session.folder, "recording.raw"))
+    check(wait_until(lambda: time.monotonic() > answered_at + BACK_WITHIN_S, BACK_WITHIN_S + 1), "time stood still")
+    wait_requests(session, probe, answered_at + BACK_WITHIN_S, 4, names=())
+    time.sleep(SEARCH_S)  # the last one's time to reach the sink
+    origin = recording.stop()
+    session.end_with_escape()
+
+    reopened = [t for t, device, *_ in probe.opens() if device != 0 and t > since]
+    if reopened:
+        print(f"sound device opened {reopened[0] - answered_at:.2f} s after the server answered")
+    start = max(origin, min(reopened[:1] + [answered_at + BACK_WITHIN_S]))
+    check_heard(recording, [request for request in probe.requests() if request[0] > start], probe)
+    check(reopened and reopened[0] - answered_at <= BACK_WITHIN_S,
+          f"the game did not open a sound device within {BACK_WITHIN_S} s of the server answering")
+    return reopened
+
+
+def stalled(kind):
+    """The server stops answering for a while (kill -STOP: a Bluetooth
+    module that blocks, a session swapped out, an update) with sounds
+    queued: every second of it has frames, and once it answers again sounds
+    are heard. Escape during such a stop ends the game at once."""
+    with SoundServer(kind) as server:
+        with Session(f"sound-stalled-{kind}") as session:
+            probe = Probe(session.folder)
+            start_play(session, probe, server.environment())
+            wait_requests(session, probe, 0, 2, names=())
+            lines = len(session.log_lines() or [])
+            server.pause()
+            stopped_at = time.monotonic()
+            try:
+                check(wait_until(lambda: len(session.log_lines() or []) >= lines + STALL_S + 1, STALL_S + 8),
+                      "the game stopped logging its seconds")
+            finally:
+                server.pause(False)
+            answered_at = time.monotonic()
+            during = (session.log_lines() or [])[lines:lines + STALL_S + 1]
+            print(f"frames each second while the server was stopped: {during}")
+            check(all(int(line.split()[0]) > 0 for line in during),
+                  f"seconds without a frame while the server was stopped: {during}")
+            heard_again(session, probe, server, stopped_at, answered_at)
+        with Session(f"sound-stalled-escape-{kind}") as session:
+            probe = Probe(session.folder)
+            start_play(session, probe, server.environment())
+            wait_requests(session, probe, 0, 2, names=())
+            server.pause()
+            try:
+                wait_playing_on(session, seconds=2)
+                asked = time.monotonic()
+                session.end_with_escape(what="with the server stopped")
+                took = time.monotonic() - asked
+            finally:
+                server.pause(False)
+            print(f"the game ended {took:.2f} s after Escape, its server stopped")
+            check(took < ESCAPE_STALLED_WITHIN_S, f"the game took {took:.1f} s to end after Escape")
+
+
+def late(kind):
+    """No server when the game starts (the session's server starts after
+    the game, a headset connects later): once it answers, a sound is heard
+    within BACK_WITHIN_S."""
+    with SoundServer(kind) as server, Session(f"sound-late-{kind}") as session:
+        server.kill()
+        probe = Probe(session.folder)
+        start_play(session, probe, server.environment())
+        wait_playing_on(session)
+        check(not [entry for entry in probe.opens() if entry[1] != 0], "a sound device was opened without a server")
+        started_at = time.monotonic()
+        server.start()
+        heard_again(session, probe, server, started_at, time.monotonic())
+
+
+def ignored_sigchld(kind):
+    """restarted, the game started by a parent that ignores SIGCHLD (some
+    launchers and shells do so): an ignored SIGCHLD survives exec."""
+    game = zarvo_e2e.GAME
+    with tempfile.TemporaryDirectory(prefix="zarvo-sigchld-") as folder:
+        zarvo_e2e.GAME = os.path.join(folder, "zarvo-sigchld-ignored")
+        with open(zarvo_e2e.GAME, "w") as wrapper:
+            wrapper.write(f"#!{sys.executable}\nimport os, signal\nsignal.signal(signal.SIGCHLD, signal.SIG_IGN)\n"
+                          f"os.execv({game!r}, [{game!r}])\n")
+        os.chmod(zarvo_e2e.GAME, 0o755)
+        try:
+            restarted(kind, "ignored-sigchld")
+        finally:
+            zarvo_e2e.GAME = game
 
 
 def unanswered(kind):
@@ -190,7 +253,7 @@ def unanswered(kind):
                   "the game did not try the server's socket again")
             wait_playing_on(session)
             asked = time.monotonic()
-            end_with_escape(session)
+            session.end_with_escape()
             took = time.monotonic() - asked
             print(f"the game ended {took:.2f} s after Escape")
             check(took < ESCAPE_WITHIN_S, f"the game took {took:.1f} s to end after Escape")
@@ -210,7 +273,8 @@ def driver(kind):
                 session.game_env.update(probe.environment(GAME_PRELOAD))
                 if named:
                     session.game_env["SDL_AUDIODRIVER"] = named
-                session.start_game()  # the device is opened before the first question
+                session.start_game()
+                session.answer_start_questions(fullscreen=False, left=True, right=False)  # the device opens after them
                 check(wait_until(probe.opens, START_GAME_S), f"no sound device opened within {START_GAME_S} s")
                 drivers = [entry[5] for entry in probe.opens() if entry[1] != 0]
                 check(drivers == [wanted], f"with SDL_AUDIODRIVER {named or 'unset'} on {kind}, the game's "
@@ -237,9 +301,9 @@ def no_server(kind):
         opens = probe.opens()
         check(opens and all(device == 0 for _, device, *_ in opens), f"a sound device was opened: {opens}")
         check(not probe.requests(), "sounds were queued without a device")
-        end_with_escape(session)
+        session.end_with_escape()
 
 
 if __name__ == "__main__":
-    run_scenario_on((heard, killed, restarted, unanswered, driver, no_server), (*SERVERS, "none"), SoundServerUnavailable,
+    run_scenario_on((heard, killed, restarted, stalled, late, ignored_sigchld, unanswered, driver, no_server), (*SERVERS, "none"), SoundServerUnavailable,
                     sys.argv)

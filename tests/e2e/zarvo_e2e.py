@@ -39,6 +39,17 @@ NOBODY = 65534
 # The game's own limit: a scenario that loses control of it still ends.
 GAME_TIME_LIMIT_S = 90
 SKIP_STATUS = 77  # what CTest's SKIP_RETURN_CODE is set to for the scripts
+# Escape ends the game with the key's code: the Windows program's last
+# message taken is a key message of Escape, whose word parameter is 27.
+ESCAPE_STATUS = 27
+SPLASH_SECONDS = 5
+# A build run under an emulator (ZARVO_EMULATED, set by its tests) starts many
+# times slower and draws one to five frames a second.
+EMULATED = bool(os.environ.get("ZARVO_EMULATED"))
+# How long the first frame may take once the game window is up.
+FIRST_FRAME_SECONDS = 20 if EMULATED else 3
+# Long enough for a held key to take a paddle from the middle to a wall.
+PARK_S = 1.5
 # By its full name: the game may be given a PATH of its own.
 TIMEOUT = shutil.which("timeout")
 XVFB_TIME_LIMIT_S = 150
@@ -268,12 +279,27 @@ class MutterKeyboard:
             pass
 
 
-class Session:
+class Scoped:
+    """A context that starts in start_up(): should the start fail, __exit__
+    undoes what of it was done."""
+
+    def __enter__(self):
+        try:
+            self.start_up()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+
+class Session(Scoped):
     """One game on one private screen. Use as a context manager."""
 
     def __init__(self, name, screen="1280x1024x24", env=None, sounds=SOUND_FILES, as_nobody=False,
-                 time_limit=GAME_TIME_LIMIT_S, xvfb_args=(), desktop="xvfb"):
+                 time_limit=GAME_TIME_LIMIT_S, xvfb_args=(), desktop="xvfb", scale=1):
         self.name = name
+        # The output's scale, on KWin: points to a pixel.
+        self.scale = scale
         check(desktop in DESKTOPS, f"no desktop {desktop!r}")
         self.desktop = desktop
         # The window manager or compositor, and what it gives its clients.
@@ -302,16 +328,11 @@ class Session:
 
     # ---- life cycle ------------------------------------------------------
 
-    def __enter__(self):
-        try:
-            self.folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-")
-            for sound in self.sounds:
-                shutil.copy(os.path.join(SOUNDS, sound), self.folder)
-            self._start_desktop()
-        except BaseException:
-            self.__exit__(None, None, None)
-            raise
-        return self
+    def start_up(self):
+        self.folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-")
+        for sound in self.sounds:
+            shutil.copy(os.path.join(SOUNDS, sound), self.folder)
+        self._start_desktop()
 
     def __exit__(self, kind, value, trace):
         failed = kind is not None
@@ -388,16 +409,18 @@ class Session:
         elif self.desktop in ("mutter", "kwin"):
             self._start_compositor()
 
-    def _start_openbox(self):
+    def _start_openbox(self, *options):
         if shutil.which("openbox") is None:
             raise DesktopUnavailable("openbox is not installed")
         # openbox runs its start-up command once it manages windows: a window
         # mapped before then can stay unmapped, its request never answered.
-        self.runtime_folder = tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-openbox-")
+        self.runtime_folder = self.runtime_folder or tempfile.mkdtemp(prefix=f"zarvo-e2e-{self.name}-openbox-")
         ready = os.path.join(self.runtime_folder, "ready")
+        if os.path.exists(ready):
+            os.remove(ready)
         self.manager_output = appending(tempfile.TemporaryFile("w+"))
         self.manager = subprocess.Popen(
-            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", "--sm-disable", "--startup",
+            [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "openbox", *options, "--sm-disable", "--startup",
              f"touch {ready}"], env=self.environment(),
             stdout=self.manager_output, stderr=self.manager_output, start_new_session=True)
         started = wait_until(lambda: os.path.exists(ready) or self.manager.poll() is not None, DESKTOP_START_S)
@@ -452,7 +475,8 @@ class Session:
             # to run; a copy has none. KWin takes its client as one string.
             kwin = shutil.copy(shutil.which("kwin_wayland"), self.runtime_folder)
             command = [kwin, "--virtual", "--xwayland", "--socket", "wayland-zarvo", "--width", width,
-                       "--height", height, "--no-lockscreen", f"{first_client} {ready} {hold}"]
+                       "--height", height, "--scale", str(self.scale), "--no-lockscreen",
+                       f"{first_client} {ready} {hold}"]
         self.manager_output = appending(tempfile.TemporaryFile("w+"))
         self.manager = subprocess.Popen(
             [TIMEOUT, "-s", "KILL", str(self.xvfb_time_limit), "dbus-run-session", "--", *command], env=env,
@@ -566,7 +590,7 @@ class Session:
         finished = wait_until(ended, 10)
         call("unloadScript", f"string:{name}")
         os.remove(script)
-        check(finished, "KWin did not run the script")
+        check(finished, f"KWin did not run the script: {self.manager_said()}")
         return said[:-1]
 
     def compositor_close(self, caption):
@@ -793,11 +817,12 @@ class Session:
         return next((window for window in self.windows() if window.title == title and self.shown_client(window.id)),
                     None)
 
-    def wait_window(self, title, timeout=10):
+    def wait_window(self, title, timeout=30):
         """The question box, or window, with this title once it is shown: an
         X window, or a native Wayland window on a compositor (zenity's, where
         SDL has it draw the box); fails at once when the game printed it as a
-        question instead of showing it."""
+        question instead of showing it. A sanitizer build beside a busy
+        machine took over 10 s to show its first box."""
         printed = []
 
         def shown():
@@ -923,12 +948,12 @@ class Session:
     def shot(self, window="root"):
         return Shot.of(["import", "-window", window, "-depth", "8", "ppm:-"], env=self.environment())
 
-    def wait_shot(self, predicate, timeout):
+    def wait_shot(self, predicate, timeout, window="root"):
         """Takes screenshots until one satisfies predicate; returns it, or None."""
         found = []
 
         def attempt():
-            shot = self.shot()
+            shot = self.shot(window)
             if predicate(shot):
                 found.append(shot)
                 return True
@@ -960,6 +985,15 @@ class Session:
         finally:
             self.release_key("Escape")
 
+    def play_for(self, seconds, since):
+        """Lets the game play until seconds after since, or until it ends."""
+        check(wait_until(lambda: time.monotonic() > since + seconds or not self.running(), seconds + 5, interval=0.5),
+              "time stood still")
+
+    def end_with_escape(self, timeout=10, what=""):
+        """Escape ends the game with status 27; what says what came before."""
+        check_escape_status(self.press_escape_and_wait_exit(timeout), what)
+
     def request_close(self, window_id):
         subprocess.run([WINDOW_MANAGER, window_id, "close"], env=self.environment(), check=True, timeout=10)
 
@@ -989,6 +1023,24 @@ class Session:
         with open(path) as log:
             return log.read().splitlines()
 
+    def log_line_count(self):
+        """Complete lines in the game's vorn.txt."""
+        path = os.path.join(self.folder, "vorn.txt")
+        if not os.path.isfile(path):
+            return 0
+        with open(path, "rb") as log:
+            return log.read().count(b"\n")
+
+    def wait_log_lines(self, count, timeout, message=None):
+        """Waits until vorn.txt has count lines; returns its lines."""
+        check(wait_until(lambda: self.log_line_count() >= count, timeout),
+              message or f"vorn.txt did not reach {count} lines within {timeout} s")
+        return self.log_lines()
+
+    def frame_rates(self, first=0, last=None):
+        """The frames per second of vorn.txt's lines first to last."""
+        return [int(line.split()[0]) for line in (self.log_lines() or [])[first:last]]
+
     def answer_start_questions(self, fullscreen, left, right):
         """Answers the three questions by key: Return for the default button
         (Yes, Yes, No), Escape for No."""
@@ -996,6 +1048,29 @@ class Session:
         self.answer("Left AI", "Return" if left else "Escape")
         check(not right, "Right AI Yes needs a click: Return takes No there")
         self.answer("Right AI", "Return")
+
+    def start_to_court(self):
+        """A windowed game, the computer on the left, a person on the right,
+        up to its court; returns the court's picture."""
+        self.start_game()
+        self.answer_start_questions(fullscreen=False, left=True, right=False)
+        self.wait_game_window()
+        return wait_for_court(self)
+
+    def answer_both_computers(self):
+        """Computers on both sides: No, Yes, then Yes by a click (Return takes
+        No, the first button, there)."""
+        self.answer("Start fullscreen?", "Escape")
+        self.answer("Left AI", "Return")
+        self.click("Right AI", 1)
+
+
+def wait_for_court(session, timeout=SPLASH_SECONDS + FIRST_FRAME_SECONDS + 2, window="root"):
+    """A shot of the court: of the screen, or of the window that is the
+    game's client area."""
+    shot = session.wait_shot(shows_court, timeout, window)
+    check(shot is not None, f"no court within {timeout} s")
+    return shot
 
 
 # ---- checks on screenshots ---------------------------------------------------------
@@ -1046,6 +1121,10 @@ def court_out_of_sight(shot, box=None):
         if not 0 <= x < shot.width or shot.grey_run_centre(x, max(first, 0), min(last, shot.height - 1)) is None:
             missing.append(f"the {paddle} in column {x}")
     return missing
+
+
+def check_escape_status(status, what=""):
+    check(status == ESCAPE_STATUS, f"{what}exit status {status} after Escape, expected {ESCAPE_STATUS}")
 
 
 def check_log(lines, at_least, at_most=None):
@@ -1104,6 +1183,15 @@ WINE_PREFIX = os.environ.get("ZARVO_WINE_PREFIX", "")
 WINE_KEEP = os.environ.get("ZARVO_KEEP", "")
 
 
+# How long after its PlaySoundA a sound of Zarvo.exe is looked for in the
+# sink's recording (it took a median 16 to 38 ms, the slowest 0.4 s).
+WINE_SEARCH_S = 1.5
+# Wine's trace of each PlaySoundA, and of the sound it names.
+WINE_TRACE_PLAYSOUND = "+timestamp,+winmm"
+WINE_PLAYSOUND_CALL = re.compile(r"\s*(\d+)\.(\d{3}):\w+:trace:winmm:MULTIMEDIA_PlaySound ")
+WINE_PLAYSOUND_NAME = re.compile(r'trace:winmm:proc_PlaySound SoundName=L"(?:.*\\)?(\w+)\.wav"')
+
+
 class WineSession(Session):
     """Zarvo.exe under Wine on a private screen. The prefix's one wineserver
     serves one display at a time, so the session holds the prefix alone from
@@ -1122,18 +1210,14 @@ class WineSession(Session):
         self.lock = None
         self.runs = 0
 
-    def __enter__(self):
+    def start_up(self):
         self.work = tempfile.mkdtemp(prefix=f"zarvo-wine-{self.name}-")
-        try:
-            self.extra_env = self.prefix_environment()
-            self.lock = open(self.prefix + ".users.lock", "w")
-            check(wait_until(self._take_prefix, 150, interval=0.5), "the Wine prefix stayed in use by others for 150 s")
-            # A wineserver left from another run may serve another display.
-            self.stop_wineserver()
-        except BaseException:
-            self.__exit__(None, None, None)
-            raise
-        return super().__enter__()
+        self.extra_env = self.prefix_environment()
+        self.lock = open(self.prefix + ".users.lock", "w")
+        check(wait_until(self._take_prefix, 150, interval=0.5), "the Wine prefix stayed in use by others for 150 s")
+        # A wineserver left from another run may serve another display.
+        self.stop_wineserver()
+        super().start_up()
 
     def prefix_environment(self):
         """Makes the prefix once (wine-env.sh) and returns the environment
@@ -1208,17 +1292,6 @@ class WineSession(Session):
             del env["DISPLAY"]
         return subprocess.run(["wine", *command], env=env, capture_output=True, text=True, timeout=120)
 
-    def log_line_count(self):
-        """Complete lines in the game's vorn.txt."""
-        path = os.path.join(self.folder, "vorn.txt")
-        if not os.path.isfile(path):
-            return 0
-        with open(path, "rb") as log:
-            return log.read().count(b"\n")
-
-    def wait_log_lines(self, count, timeout, message):
-        check(wait_until(lambda: self.log_line_count() >= count, timeout), message)
-
     # ---- Wine's windows ----------------------------------------------------------
 
     def visible_window(self, caption):
@@ -1253,12 +1326,37 @@ class WineSession(Session):
         check(wait_until(lambda: self.window_gone(box), 5), f"box {caption!r} still open after {key}")
         self.last_answer_time = time.monotonic()
 
-    def client_geometry(self, window_id):
-        """(x, y, width, height) of the client area: the X child window that
-        Wine draws GL into, or the window itself when it has none."""
+    def client_window(self, window_id):
+        """The client area: the X child window that Wine draws GL into, or
+        the window itself when it has none."""
         tree = self.run("xwininfo", "-tree", "-id", window_id)
         child = re.search(r"^\s+(0x[0-9a-f]+) .*\d+x\d+\+", tree, re.M)
-        return self.geometry(child.group(1) if child else window_id)
+        return child.group(1) if child else window_id
+
+    def client_geometry(self, window_id):
+        """(x, y, width, height) of the client area."""
+        return self.geometry(self.client_window(window_id))
+
+    def wait_focus(self, window):
+        check(wait_until(lambda: self.has_focus(window), 5), "the game window did not get the keyboard focus")
+
+    def end_with_escape(self, window=None, timeout=15, what=""):
+        """Escape, once the window (if given) has the focus: Wine gives it
+        the focus itself, and a key sent before is lost."""
+        if window is not None:
+            self.wait_focus(window)
+        super().end_with_escape(timeout, what)
+
+    def start_windowed(self, prepare=None, env=None, left=True):
+        """A windowed game, the computer on the left unless not left, a
+        person on the right; returns the window and its client area."""
+        self.start_game(prepare, env=env)
+        self.start_questions(fullscreen=False, left=left, right=False)
+        window = self.wait_caption("Zarvo")
+        client = self.client_geometry(window)
+        check(client[2:] == (1152, 864), f"client area {client[2]}x{client[3]}, not 1152x864")
+        self.wait_focus(window)
+        return window, client
 
     def start_questions(self, fullscreen, left, right):
         """Answers the three questions: Return takes the default button (Yes,
@@ -1285,6 +1383,16 @@ class WineSession(Session):
                 if int(result.group(2), 16) not in (0, 2**64 - 1):
                     opened.add(sound)
         return opened
+
+    def sounds_asked(self):
+        """(time, name) of each PlaySoundA the game made, as Wine's trace
+        (WINE_TRACE_PLAYSOUND) gives them; Wine stamps it in milliseconds of
+        CLOCK_MONOTONIC_RAW, taken here to time.monotonic's clock."""
+        offset = time.monotonic() - time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+        lines = self.game_stderr().splitlines()
+        calls = [int(m.group(1)) + int(m.group(2)) / 1000 + offset for m in map(WINE_PLAYSOUND_CALL.match, lines) if m]
+        names = [m.group(1) for m in map(WINE_PLAYSOUND_NAME.search, lines) if m]
+        return list(zip(calls, names))
 
     def expect_sounds_opened(self, folder_name):
         """Waits until the game has opened all three sounds from that folder

@@ -95,15 +95,21 @@ echo "$(basename "$tarball"): the same files"
 folder=$scratch/data/zarvo
 mkdir -p "$folder" "$scratch/home"
 echo "the player's own sound" >"$folder/miss.wav"
+: >"$folder/tbhit.wav"  # silenced by the player
+# Another user's link where a launcher that names its temporary files by its
+# process number would copy rlhit.wav: the shell that plants it becomes the launcher.
+echo "another user's file" >"$scratch/theirs"
 status=0
 (cd "$scratch" && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" \
-    SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy timeout -s KILL 30 "$scratch/links/zarvo") \
+    SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy timeout -s KILL 30 \
+    sh -c 'ln -s "$1" "$2/.rlhit.wav.$$" && exec "$3"' sh "$scratch/theirs" "$folder" "$scratch/links/zarvo") \
     >"$scratch/out" 2>&1 || status=$?
 ((status == 0)) || { cat "$scratch/out"; fail "the launcher ended with status $status"; }
 grep -q "^Start fullscreen?: Would you like to run in fullscreen mode?" "$scratch/out" \
     || { cat "$scratch/out"; fail "the game did not ask its first question"; }
 [[ $(cat "$folder/miss.wav") == "the player's own sound" ]] || fail "the player's miss.wav was overwritten"
-cmp -s "$resources/tbhit.wav" "$folder/tbhit.wav" || fail "tbhit.wav was not copied into $folder"
+[[ -f $folder/tbhit.wav && ! -s $folder/tbhit.wav ]] || fail "the tbhit.wav the player emptied was replaced"
+[[ $(cat "$scratch/theirs") == "another user's file" ]] || fail "the launcher copied a sound through a link"
 cmp -s "$resources/rlhit.wav" "$folder/rlhit.wav" || fail "rlhit.wav was not copied into $folder"
 [[ -f $folder/vorn.txt ]] || fail "the game did not start in $folder: no vorn.txt there"
 [[ ! -e $scratch/vorn.txt && ! -e $scratch/home/.local ]] || fail "the game wrote outside $folder"

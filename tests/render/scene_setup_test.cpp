@@ -16,6 +16,12 @@
 
 namespace {
 
+GLint GlInteger(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
 // Where the current view puts scene point (x, y, 0) in the viewport.
 std::pair<double, double> Projected(double x, double y) {
     GLdouble model[16];
@@ -35,10 +41,7 @@ TEST_F(SceneTest, ViewShowsTheScenePlaneSixUnitsAwayAt45DegreesAnd4To3) {
     BeginFrame();
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], 0);
-    EXPECT_EQ(viewport[1], 0);
-    EXPECT_EQ(viewport[2], 1152);
-    EXPECT_EQ(viewport[3], 864);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, 1152, 864}));
 
     const std::pair<double, double> points[] = {{0.0, 0.0}, {-3.2, -2.41}, {3.2, 2.41}, {1.7, -1.7}, {-2.4, 0.8}};
     for (const auto& [x, y] : points) {
@@ -62,9 +65,7 @@ TEST_F(SceneTest, ResizeTakesHeightZeroAsOneAndLeavesTheModelviewCurrent) {
     const double f = 1.0 / std::tan(22.5 * 3.14159265358979323846 / 180.0);
     EXPECT_NEAR(projection[5], f, 1e-6);
     EXPECT_NEAR(projection[0], f / 640.0, 1e-9);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
 }
 
 // Narrower than 4:3 the view widens until the court's full width fits; 4:3
@@ -97,17 +98,12 @@ TEST_F(SceneTest, RenderStateAddsTintedTexelsWithoutDepthTest) {
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_EQ(GlInteger(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(GlInteger(GL_BLEND_DST), GL_ONE);
+    EXPECT_EQ(GlInteger(GL_SHADE_MODEL), GL_SMOOTH);
+    EXPECT_EQ(GlInteger(GL_DEPTH_FUNC), GL_LEQUAL);
+    EXPECT_EQ(GlInteger(GL_PERSPECTIVE_CORRECTION_HINT), GL_NICEST);
     GLint value = 0;
-    glGetIntegerv(GL_BLEND_SRC, &value);
-    EXPECT_EQ(value, GL_SRC_ALPHA);
-    glGetIntegerv(GL_BLEND_DST, &value);
-    EXPECT_EQ(value, GL_ONE);
-    glGetIntegerv(GL_SHADE_MODEL, &value);
-    EXPECT_EQ(value, GL_SMOOTH);
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
-    EXPECT_EQ(value, GL_NICEST);
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
     EXPECT_EQ(value, GL_MODULATE);
     GLfloat clear[4];

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -42,8 +43,8 @@ protected:
 
     static constexpr int kCannotStart = 113;
 
-    // Runs the match in the folder; returns its exit status.
-    int RunMatch(const std::string& seconds, const std::string& rate) {
+    // Starts the match in the folder; returns its process id.
+    pid_t StartMatch(const std::string& seconds, const std::string& rate) {
         const pid_t child = ::fork();
         if (child == 0) {
             if (::chdir(folder.c_str()) != 0) {
@@ -53,6 +54,13 @@ protected:
                     static_cast<char*>(nullptr));
             ::_exit(errno == ENOEXEC ? kCannotStart : 112);
         }
+        return child;
+    }
+
+    // Runs the match in the folder; returns its exit status.
+    int RunMatch(const std::string& seconds, const std::string& rate) { return WaitMatch(StartMatch(seconds, rate)); }
+
+    static int WaitMatch(pid_t child) {
         int status = 0;
         ::waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -65,6 +73,26 @@ protected:
         return text.str();
     }
 
+    struct LogLine {
+        std::string text;
+        int rate = 0;
+        int interval = 0;
+        bool whole = false;  // two numbers and nothing else, as the log writes them
+    };
+    std::vector<LogLine> ReadLogLines() {
+        std::vector<LogLine> result;
+        std::istringstream lines(ReadLog());
+        std::string text;
+        while (std::getline(lines, text)) {
+            LogLine line{text};
+            char extra = 0;
+            line.whole = std::sscanf(text.c_str(), "%d %d%c", &line.rate, &line.interval, &extra) == 2 &&
+                         text == std::to_string(line.rate) + " " + std::to_string(line.interval);
+            result.push_back(line);
+        }
+        return result;
+    }
+
     std::string matchProgram;
     fs::path folder;
 };
@@ -74,19 +102,13 @@ TEST_F(FrameLog, OneLineATickOfRateAndInterval) {
     // The splash holds the ball still for five ticks, then the computer players play.
     const std::string log = ReadLog();
     EXPECT_EQ(log.substr(0, 30), "90 10\n90 10\n90 10\n90 10\n90 10\n");
-    std::istringstream lines(log);
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line)) {
-        ++count;
-        int rate = 0;
-        int interval = 0;
-        char extra = 0;
-        EXPECT_EQ(std::sscanf(line.c_str(), "%d %d%c", &rate, &interval, &extra), 2) << line;
-        EXPECT_EQ(rate, 90);
-        EXPECT_GE(interval, 1);
+    const std::vector<LogLine> lines = ReadLogLines();
+    for (const LogLine& line : lines) {
+        EXPECT_TRUE(line.whole) << line.text;
+        EXPECT_EQ(line.rate, 90);
+        EXPECT_GE(line.interval, 1);
     }
-    EXPECT_EQ(count, 7);
+    EXPECT_EQ(lines.size(), 7u);
     EXPECT_EQ(log.back(), '\n');
 }
 
@@ -99,6 +121,31 @@ TEST_F(FrameLog, AnExistingLogIsEmptiedAtStart) {
     EXPECT_EQ(fs::file_size(folder / "vorn.txt"), 0u);
     ASSERT_EQ(RunMatch("2", "30"), 0);
     EXPECT_EQ(ReadLog(), "30 3\n30 3\n");
+}
+
+// Two copies started at once in one folder, as two launchers from a menu
+// start them: one at 10 frames a second, one at 1, each for 20,000 seconds
+// of ticks. Whoever empties the file last, every line in it is one of theirs.
+TEST_F(FrameLog, TwoCopiesInOneFolderWriteOnlyWholeLines) {
+    const pid_t fast = StartMatch("20000", "10");
+    const pid_t slow = StartMatch("20000", "1");
+    ASSERT_EQ(WaitMatch(fast), 0);
+    ASSERT_EQ(WaitMatch(slow), 0);
+    const std::string log = ReadLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), '\n');
+    const std::vector<LogLine> lines = ReadLogLines();
+    int broken = 0;
+    for (const LogLine& line : lines) {
+        if (!line.whole || (line.rate != 10 && line.rate != 1) || line.interval < 1) {
+            if (++broken <= 5) {
+                ADD_FAILURE() << "a broken line: '" << line.text << "'";
+            }
+        }
+    }
+    EXPECT_EQ(broken, 0) << "of " << lines.size() << " lines";
+    // The copy that emptied the file last wrote all its lines after that.
+    EXPECT_GE(lines.size(), 20000u);
 }
 
 TEST_F(FrameLog, ASecondWithoutFramesLogsZeroAndOne) {

@@ -16,22 +16,13 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "e2e"))
-from zarvo_e2e import (SKIP_STATUS, TITLE_BLUE, TOP_BAR_BLUE, WALL_BLUE, WHITE, WineSession,  # noqa: E402
-                       check, run_scenario, wait_until)
-from sound_servers import SoundServer, SoundServerUnavailable  # noqa: E402
-from sounds import NAMES, PARK_S  # noqa: E402
+from zarvo_e2e import (PARK_S, SKIP_STATUS, TITLE_BLUE, TOP_BAR_BLUE, WALL_BLUE, WHITE, WINE_SEARCH_S,  # noqa: E402
+                       WINE_TRACE_PLAYSOUND, WineSession, check, run_scenario, wait_until)
+from sound_servers import SoundServer, SoundServerUnavailable, requests_for  # noqa: E402
+from sounds import NAMES  # noqa: E402
 
-ESCAPE_STATUS = 27  # the last message taken is a key message of Escape, whose word parameter is 27
 # Seconds of a sound game, the splash's five among them: every sound comes up.
 PLAYED_S = 25
-
-
-def log_rates(session):
-    return [int(line.split()[0]) for line in session.log_lines()]
-
-
-def wait_focus(session, window):
-    check(wait_until(lambda: session.has_focus(window), 5), "the game window did not get the keyboard focus")
 
 
 def title_shown(session, client):
@@ -76,26 +67,6 @@ def grey_centre(shot, box):
     return rows[len(rows) // 2] if len(rows) >= 200 else -1
 
 
-def end_with_escape(session, window=None):
-    """Escape ends the game with status 27, the key's code."""
-    if window is not None:
-        wait_focus(session, window)
-    status = session.press_escape_and_wait_exit(15)
-    check(status == ESCAPE_STATUS, f"exit status after Escape is {status}, not {ESCAPE_STATUS}")
-
-
-def start_windowed_game(session, prepare=None, env=None):
-    """A windowed game, the computer on the left, a person on the right;
-    returns the window and its client area."""
-    session.start_game(prepare, env=env)
-    session.start_questions(fullscreen=False, left=True, right=False)
-    window = session.wait_caption("Zarvo")
-    client = session.client_geometry(window)
-    check(client[2:] == (1152, 864), f"client area {client[2]}x{client[3]}, not 1152x864")
-    wait_focus(session, window)
-    return window, client
-
-
 def play_until_a_point(session, client):
     """From the splash to the court and the first point; the game must still
     be drawing afterwards."""
@@ -112,15 +83,11 @@ def play_windowed():
     arrow keys, vorn.txt and Escape; then two people, the left paddle on W,
     and the close button."""
     with WineSession("play-windowed") as session:
-        session.start_game()
-        session.start_questions(fullscreen=False, left=True, right=False)
-        window = session.wait_caption("Zarvo")
+        window, client = session.start_windowed()
         wx, wy, ww, wh = session.geometry(window)
-        client = cx, cy, cw, ch = session.client_geometry(window)
+        cx, cy, cw, ch = client
         check((wx, wy) == (0, 0), f"window's outer corner at {wx},{wy}, not at the screen's corner")
-        check((cw, ch) == (1152, 864), f"client area {cw}x{ch}, not 1152x864")
         check(ww > cw and wh > ch and cy > wy, "windowed mode has no frame and caption")
-        wait_focus(session, window)
 
         splash = title_shown(session, client)
         check(splash is not None, "no light-blue title picture on the screen")
@@ -145,7 +112,7 @@ def play_windowed():
         check(start_y > 0 and up_y > 0 and down_y > 0, "right paddle not found")
         check(up_y < start_y - 40, "holding Up did not move the right paddle up")
         check(down_y > up_y + 40, "holding Down did not move the right paddle down")
-        end_with_escape(session)
+        session.end_with_escape()
 
         with open(os.path.join(session.folder, "vorn.txt"), "rb") as log:
             data = log.read()
@@ -156,12 +123,9 @@ def play_windowed():
         for line in lines:
             check(re.fullmatch(rb"[1-9][0-9]* [1-9][0-9]*", line), f"odd line {line!r}")
 
-        session.start_game()
-        session.start_questions(fullscreen=False, left=False, right=False)
-        window = session.wait_caption("Zarvo")
+        window, client = session.start_windowed(left=False)
         wx, wy, ww, wh = session.geometry(window)
-        client = cx, cy, cw, ch = session.client_geometry(window)
-        wait_focus(session, window)
+        cx, cy, cw, ch = client
         check(title_shown(session, client) is not None, "no title picture in the second run")
 
         # During the splash the left key hint rides along with the left paddle.
@@ -190,10 +154,10 @@ def play_fullscreen():
         # A fallback question would also be captioned Zarvo, but it is a small box.
         check(session.geometry(window) == (0, 0, 1152, 864), "not a 1152x864 window at the screen's corner")
         check(session.client_geometry(window) == (0, 0, 1152, 864), "the window has a frame")
-        wait_focus(session, window)
+        session.wait_focus(window)
         check(title_shown(session, (0, 0, 1152, 864)) is not None, "no light-blue title picture on the screen")
         check(wait_until(lambda: session.cursor_state() == "hidden", 5), "the cursor shows over the fullscreen game")
-        end_with_escape(session)
+        session.end_with_escape()
         # Wine 10 shows it again about a second after the game has ended.
         check(wait_until(lambda: session.cursor_state() == "shown", 5), "the cursor stays hidden after the game")
 
@@ -225,7 +189,7 @@ def fullscreen_fallback():
         check((wx, wy, cw, ch) == (0, 0, 1152, 864), "not a 1152x864 client area at the corner")
         check(ww > cw and wh > ch, "No gave a window without a frame")
         check(session.cursor_state() == "shown", "the cursor is hidden over the framed game")
-        end_with_escape(session, window)
+        session.end_with_escape(window)
 
         ask_fallback()
         session.xdotool("key", "Escape")  # Cancel
@@ -243,7 +207,7 @@ def fullscreen_fallback():
         check(session.geometry(window) == (0, 0, 1152, 864), "Yes did not give a 1152x864 window at the corner")
         check(session.client_geometry(window) == (0, 0, 1152, 864), "Yes gave a window with a frame")
         check(wait_until(lambda: session.cursor_state() == "hidden", 5), "the cursor shows over the borderless game")
-        end_with_escape(session, window)
+        session.end_with_escape(window)
 
 
 def broken_wav(kind, source, target):
@@ -295,12 +259,12 @@ def sound_files():
     with WineSession("sound-files") as session:
         for prepare in (cut_empty_oversized, huge_directory_garbage, no_sounds):
             print(prepare.__name__)
-            window, client = start_windowed_game(session, prepare)
+            window, client = session.start_windowed(prepare)
             play_until_a_point(session, client)
             lines = session.log_line_count()
             session.wait_log_lines(lines + 2, 5, "vorn.txt stopped growing after the point")
-            end_with_escape(session)
-            rates = log_rates(session)
+            session.end_with_escape()
+            rates = session.frame_rates()
             print("frames per second:", *rates)
             check(0 not in rates, f"a second without frames: {rates}")
 
@@ -310,9 +274,9 @@ def log_directory():
     and no message, the game plays on to a point and past it, and ends with
     Escape; the directory stays empty."""
     with WineSession("log-directory") as session:
-        window, client = start_windowed_game(session, lambda folder: os.mkdir(os.path.join(folder, "vorn.txt")))
+        window, client = session.start_windowed(lambda folder: os.mkdir(os.path.join(folder, "vorn.txt")))
         play_until_a_point(session, client)
-        end_with_escape(session)
+        session.end_with_escape()
         log = os.path.join(session.folder, "vorn.txt")
         check(os.path.isdir(log) and not os.listdir(log), "vorn.txt is no longer an empty directory")
 
@@ -331,11 +295,11 @@ def minimise_restore():
     moves on and the log reads "0 1"): the log lines of those seconds are not
     judged."""
     with WineSession("minimise-restore") as session:
-        window, client = start_windowed_game(session)
+        window, client = session.start_windowed()
         wx, wy, ww, wh = session.geometry(window)
         check(wait_until(lambda: court_shown(session, client), 20), "no court within 20 s")
         session.wait_log_lines(8, 5, "vorn.txt did not reach 8 lines")
-        before = min(log_rates(session)[-2:])
+        before = min(session.frame_rates()[-2:])
 
         # The minimise button is the third from the right end of the caption.
         session.xdotool("mousemove", str(wx + ww - 14 - 2 * 17), str(wy + 13), "click", "1")
@@ -355,23 +319,30 @@ def minimise_restore():
         check(wait_until(lambda: session.client_geometry(window)[2:] == (1152, 864), 5),
               "a double click did not restore the window")
         client = session.client_geometry(window)
-        wait_focus(session, window)
+        session.wait_focus(window)
         check(wait_until(lambda: court_shown(session, client), 5), "no court after restoring")
         check(wait_until(lambda: court_moves(session, client), 5), "nothing moves on the court after restoring")
         # The second the restore fell into, then two whole seconds.
         session.wait_log_lines(minimised_lines + 3, 6, "vorn.txt stopped growing after restoring")
-        after = min(log_rates(session)[-2:])
-        print("frames per second:", *log_rates(session))
+        after = min(session.frame_rates()[-2:])
+        print("frames per second:", *session.frame_rates())
         print(f"before minimising at least {before}, after restoring at least {after}")
         check(after > before // 3, f"the frame rate did not come back after restoring ({after}, before {before})")
-        end_with_escape(session)
+        session.end_with_escape()
+
+
+# A sound this long before the next PlaySoundA has had its device open and
+# written to (the first of a run can take a quarter of a second): the next
+# call does not stop it unheard.
+UNCUT_S = 0.5
 
 
 def sounds_heard(kind):
     """A game on a real sound server (sound_servers.py), through Wine's
     PulseAudio driver, which the other games leave out: the sink's recording
     holds each of the three sounds, from the start of play to a point and
-    past it."""
+    past it, and every sound that the next PlaySoundA did not stop at once,
+    as Wine's trace of the calls tells them."""
     try:
         server = SoundServer(kind)
     except SoundServerUnavailable as reason:
@@ -380,18 +351,28 @@ def sounds_heard(kind):
     with server, WineSession(f"sounds-{kind}", more_overrides=";winepulse.drv=b") as session:
         recording = server.record(os.path.join(session.work, "recording.raw"))
         started = time.monotonic()
-        window, client = start_windowed_game(session, env=server.environment())
+        window, client = session.start_windowed(env=dict(server.environment(), WINEDEBUG=WINE_TRACE_PLAYSOUND))
         check(wait_until(lambda: court_shown(session, client), 20), "no court within 20 s")
         # The right paddle at the top, out of the way of the computer's level balls.
         session.hold_key_for("Up", PARK_S)
         play_until_a_point(session, client)
         session.wait_log_lines(PLAYED_S, PLAYED_S + 10, f"vorn.txt did not reach {PLAYED_S} lines")
         recording.stop()
-        end_with_escape(session)
-        places = recording.occurrences(started, time.monotonic())
+        ended = time.monotonic()
+        session.end_with_escape()
+        places = recording.occurrences(started, ended)
+        calls = session.sounds_asked()
         print(f"{len(places)} sounds heard:", " ".join(f"{name}@{at - started:.2f}" for at, name in places))
         missing = set(NAMES) - {name for _, name in places}
         check(not missing, f"never heard: {' '.join(sorted(missing))}")
+        # Every sound the next one did not stop at once is heard after its call.
+        requests = requests_for(calls, WINE_SEARCH_S)
+        asked = [request for request, (following, *_) in zip(requests, requests[1:] + [(float("inf"),)])
+                 if following - request[0] >= UNCUT_S and request[3] <= ended]
+        lost = [(at, name) for (at, name, *_), match in zip(asked, recording.find(asked))
+                if match is None or match[0] != name]
+        print(f"{len(asked) - len(lost)} of the {len(asked)} sounds with room to play were heard")
+        check(asked and not lost, "lost: " + " ".join(f"{name}@{at - started:.2f}" for at, name in lost))
 
 
 def sounds_on_pipewire():

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_backend.h"
@@ -21,7 +22,12 @@
 
 // The backend's sources are linked in without the game.
 int GameMain() { return 0; }
-std::intptr_t WindowProc(platform::Window*, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+// The messages the window procedure was handed, as "message,wParam".
+std::vector<std::string> windowProcCalls;
+std::intptr_t WindowProc(platform::Window*, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+    windowProcCalls.push_back(std::to_string(message) + "," + std::to_string(wParam));
+    return 0;
+}
 
 namespace {
 
@@ -332,11 +338,14 @@ protected:
     }
 
     static void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
-    static void PushKey(Uint32 type, SDL_Keycode key, Uint16 modifiers = KMOD_NONE) {
+    static void PushKey(Uint32 type, SDL_Keycode key, Uint16 modifiers = KMOD_NONE,
+                        SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN, Uint8 repeat = 0) {
         SDL_Event event{};
         event.key.type = type;
         event.key.keysym.sym = key;
         event.key.keysym.mod = modifiers;
+        event.key.keysym.scancode = scancode;
+        event.key.repeat = repeat;
         Push(event);
     }
     // The message the next PeekNextMessage takes, as "message,wParam".
@@ -373,6 +382,27 @@ TEST_F(SdlMessagePump, SkippedEventsLeaveTheLastTakenMessageAlone) {
     EXPECT_EQ(message.wParam, 0x1Bu);  // Escape's code: the exit status
 }
 
+// Windows sends activation and size messages to the window procedure
+// without queueing them: the last message taken, whose wParam is the exit
+// status after Escape, stays the key.
+TEST_F(SdlMessagePump, WindowMessagesGoStraightToTheWindowProcedure) {
+    PushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    for (const Uint8 change : {SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_SIZE_CHANGED}) {
+        SDL_Event event{};
+        event.window.type = SDL_WINDOWEVENT;
+        event.window.event = change;
+        event.window.windowID = SDL_GetWindowID(window.handle);
+        Push(event);
+    }
+    windowProcCalls.clear();
+    EXPECT_EQ(Next(), std::to_string(platform::kWmKeyDown) + ",27");
+    platform::Message message;
+    EXPECT_FALSE(platform::PeekNextMessage(&message));
+    const std::vector<std::string> sent{std::to_string(platform::kWmActivate) + ",1",
+                                        std::to_string(platform::kWmSize) + ",0"};
+    EXPECT_EQ(windowProcCalls, sent);
+}
+
 TEST_F(SdlMessagePump, AltAndF10ArriveAsSystemKeys) {
     const std::string sysKeyDown = std::to_string(platform::kWmSysKeyDown) + ",";
     const std::string sysKeyUp = std::to_string(platform::kWmSysKeyUp) + ",";
@@ -391,6 +421,26 @@ TEST_F(SdlMessagePump, AltAndF10ArriveAsSystemKeys) {
     EXPECT_EQ(Next(), sysKeyDown + "121");
     EXPECT_EQ(Next(), sysKeyUp + "121");
     EXPECT_EQ(Next(), std::to_string(platform::kWmKeyDown) + ",87");  // W alone is a game key
+    EXPECT_EQ(Next(), "none");
+}
+
+TEST_F(SdlMessagePump, AKeyKeepsTheCodeItWentDownWithUntilItComesUp) {
+    const std::string keyDown = std::to_string(platform::kWmKeyDown) + ",";
+    const std::string keyUp = std::to_string(platform::kWmKeyUp) + ",";
+    // The key labelled W in a US layout; the layout becomes French while it
+    // is held, where that key is labelled Z.
+    PushKey(SDL_KEYDOWN, SDLK_w, KMOD_NONE, SDL_SCANCODE_W);
+    PushKey(SDL_KEYDOWN, SDLK_z, KMOD_NONE, SDL_SCANCODE_W, 1);
+    PushKey(SDL_KEYUP, SDLK_z, KMOD_NONE, SDL_SCANCODE_W);
+    // Pressed again, it is the key the layout now labels it.
+    PushKey(SDL_KEYDOWN, SDLK_z, KMOD_NONE, SDL_SCANCODE_W);
+    PushKey(SDL_KEYUP, SDLK_w, KMOD_LALT, SDL_SCANCODE_W);
+    // Virtual-key codes: 87 W, 90 Z.
+    EXPECT_EQ(Next(), keyDown + "87");
+    EXPECT_EQ(Next(), keyDown + "87");
+    EXPECT_EQ(Next(), keyUp + "87");
+    EXPECT_EQ(Next(), keyDown + "90");
+    EXPECT_EQ(Next(), std::to_string(platform::kWmSysKeyUp) + ",90");
     EXPECT_EQ(Next(), "none");
 }
 
