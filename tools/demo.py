@@ -90,7 +90,11 @@ def record(program, output, seconds):
             following = times[index + 1] if index + 1 < len(times) else taken + FRAME_INTERVAL_S
             command += ["-delay", str(max(2, round((following - taken) * 100))),
                         os.path.join(frames, f"{index:04}.png")]
-        subprocess.run(command + ["-layers", "Optimize", os.path.join(output, "match.gif")], check=True)
+        # Not "-layers Optimize": it also maps every frame onto one shared
+        # palette, which a match's many court frames can fill, leaving the
+        # splash's blues to a neighbour. Each frame keeps its own palette here.
+        optimise = ["-layers", "OptimizeFrame", "-layers", "OptimizeTransparency"]
+        subprocess.run(command + optimise + [os.path.join(output, "match.gif")], check=True)
         return len(times)
     finally:
         shutil.rmtree(frames, ignore_errors=True)
