@@ -26,7 +26,8 @@ import tempfile
 import time
 from typing import Callable, NamedTuple
 
-from zarvo_e2e import (EMULATED, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY, PARK_S, SOUND_FILES, SOUNDS,
+from zarvo_e2e import (BOTTOM_WALL_ROW, EMULATED, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY,
+                       SOUND_FILES, SOUNDS, TOP_WALL_ROW,
                        SPLASH_SECONDS, ScenarioFailure, Session, WineSession, check, check_escape_status, check_log,
                        court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars, shows_court,
                        shows_splash, wait_for_court, wait_until)
@@ -35,6 +36,27 @@ from zarvo_e2e import (EMULATED, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN, RIGHT_
 # The idle right paddle is parked against one wall, then the other, this
 # long each, until a point comes.
 RALLY_BREAK_S = 15
+# A parked paddle's centre is this many rows from its wall's (half a paddle
+# and a little); it gets there within this long even at a few frames a second.
+PARKED_WITHIN = 70
+PARK_WITHIN_S = 10
+
+
+def park_right_paddle(session, key):
+    """Holds Up or Down until the right paddle is against its wall. Not for a
+    fixed time: a busy machine may draw a frame or two a second, and the
+    paddle moves only in frames."""
+    if key == "Up":
+        against = lambda row: row < TOP_WALL_ROW + PARKED_WITHIN
+    else:
+        against = lambda row: row > BOTTOM_WALL_ROW - PARKED_WITHIN
+    session.hold_key(key)
+    try:
+        parked = session.wait_shot(lambda s: (row := s.grey_run_centre(RIGHT_PADDLE_COLUMN)) is not None and against(row),
+                                   PARK_WITHIN_S)
+    finally:
+        session.release_key(key)
+    print(f"right paddle {'parked' if parked else f'not parked in {PARK_WITHIN_S} s'} with {key}")
 
 
 def wait_for_a_point(session, timeout=75):
@@ -45,20 +67,19 @@ def wait_for_a_point(session, timeout=75):
     right paddle is parked at the top, and should no point come, at the
     bottom, and so on: a level rally cannot outlast the move."""
     deadline = time.monotonic() + timeout
-    park = ("Up", PARK_S)
+    # Under an emulator's one to seven frames a second points came with the
+    # paddle left in the middle, so there it is left at first; but a level
+    # rally can outlast that too.
+    key = None if EMULATED else "Up"
     while True:
-        # Under an emulator's one to seven frames a second points came with
-        # the paddle left in the middle, and five times none came in over a
-        # minute once it was parked (cause not found): there it stays.
-        if not EMULATED:
-            session.hold_key_for(*park)
+        if key:
+            park_right_paddle(session, key)
         left = deadline - time.monotonic()
-        shot = session.wait_shot(lambda s: any(score_bars(s)), left if EMULATED else min(RALLY_BREAK_S, max(left, 0)))
-        if shot is not None:
+        wait = min(RALLY_BREAK_S if key else 2 * RALLY_BREAK_S, max(left, 0))
+        if session.wait_shot(lambda s: any(score_bars(s)), wait) is not None:
             return
-        check(left > RALLY_BREAK_S, f"no point was scored within {timeout} s")
-        # From one wall to the other takes twice as long as from the middle.
-        park = ("Down" if park[0] == "Up" else "Up", 2 * PARK_S)
+        check(left > wait, f"no point was scored within {timeout} s")
+        key = "Down" if key == "Up" else "Up"
 
 
 def game_window_at_origin(session, borderless=None):
