@@ -65,12 +65,13 @@ def record(program, output, seconds):
             # shot: on a busy machine the next capture may come after the
             # splash's five seconds.
             save_window(splash, window, os.path.join(frames, "0000.png"), GIF_WIDTH)
-            times, play_started, play_saved = [start], None, False
+            times, shots, play_started, play_saved = [start], [], None, False
             while time.monotonic() - start < seconds:
                 check(session.running(), "the game ended by itself")
                 taken = time.monotonic()
                 shot = session.shot()
-                save_window(shot, window, os.path.join(frames, f"{len(times):04}.png"), GIF_WIDTH)
+                # Cut and scaled after the match: here it would slow the capture.
+                shots.append(shot)
                 times.append(taken)
                 if not play_saved and shows_court(shot):
                     play_started = play_started or taken
@@ -85,6 +86,8 @@ def record(program, output, seconds):
             check(status == 27, f"the game ended with status {status} after Escape")
             shutil.copy(os.path.join(session.folder, "vorn.txt"), output)
 
+        for index, shot in enumerate(shots, 1):
+            save_window(shot, window, os.path.join(frames, f"{index:04}.png"), GIF_WIDTH)
         command = ["convert", "-loop", "0"]
         for index, taken in enumerate(times):
             following = times[index + 1] if index + 1 < len(times) else taken + FRAME_INTERVAL_S
