@@ -33,30 +33,33 @@ from zarvo_e2e import (BOTTOM_WALL_ROW, EMULATED, FIRST_FRAME_SECONDS, LEFT_PADD
                        shows_splash, wait_for_court, wait_until)
 
 
-# The idle right paddle is parked against one wall, then the other, this
-# long each, until a point comes.
+# The idle right paddle stays in each of its parking places this long, until
+# a point comes.
 RALLY_BREAK_S = 15
-# A parked paddle's centre is this many rows from its wall's (half a paddle
-# and a little); it gets there within this long even at a few frames a second.
-PARKED_WITHIN = 70
+# Where the idle paddle goes in turn (its key, and the row its centre must
+# pass): against the top wall, below the middle, against the bottom wall,
+# above the middle. Not the walls alone: a rally that holds against one wall
+# can have its mirror image against the other (seen twice). A paddle gets to
+# each within PARK_WITHIN_S even at a few frames a second.
+PARKING_PLACES = [("Up", TOP_WALL_ROW + 70), ("Down", 520), ("Down", BOTTOM_WALL_ROW - 70), ("Up", 340)]
 PARK_WITHIN_S = 10
 
 
-def park_right_paddle(session, key):
-    """Holds Up or Down until the right paddle is against its wall. Not for a
-    fixed time: a busy machine may draw a frame or two a second, and the
-    paddle moves only in frames."""
+def park_right_paddle(session, key, row):
+    """Holds Up or Down until the right paddle's centre is above or below
+    that row. Not for a fixed time: a busy machine may draw a frame or two a
+    second, and the paddle moves only in frames."""
     if key == "Up":
-        against = lambda row: row < TOP_WALL_ROW + PARKED_WITHIN
+        there = lambda centre: centre < row
     else:
-        against = lambda row: row > BOTTOM_WALL_ROW - PARKED_WITHIN
+        there = lambda centre: centre > row
     session.hold_key(key)
     try:
-        parked = session.wait_shot(lambda s: (row := s.grey_run_centre(RIGHT_PADDLE_COLUMN)) is not None and against(row),
-                                   PARK_WITHIN_S)
+        parked = session.wait_shot(lambda s: (centre := s.grey_run_centre(RIGHT_PADDLE_COLUMN)) is not None
+                                   and there(centre), PARK_WITHIN_S)
     finally:
         session.release_key(key)
-    print(f"right paddle {'parked' if parked else f'not parked in {PARK_WITHIN_S} s'} with {key}")
+    print(f"right paddle {'parked' if parked else f'not parked in {PARK_WITHIN_S} s'} past row {row} with {key}")
 
 
 def wait_for_a_point(session, timeout=75):
@@ -64,22 +67,22 @@ def wait_for_a_point(session, timeout=75):
     end, and with it the miss sound was started. The left computer returns the
     ball level where it met it, and truncation to whole degrees lets a ball
     met near a paddle's centre go back and forth level for good; so the idle
-    right paddle is parked at the top, and should no point come, at the
-    bottom, and so on: a level rally cannot outlast the move."""
+    right paddle is parked at the top, and should no point come, in the
+    other places in turn: a level rally cannot outlast the moves."""
     deadline = time.monotonic() + timeout
     # Under an emulator's one to seven frames a second points came with the
     # paddle left in the middle, so there it is left at first; but a level
     # rally can outlast that too.
-    key = None if EMULATED else "Up"
+    places = iter(([None] if EMULATED else []) + PARKING_PLACES * 4)
     while True:
-        if key:
-            park_right_paddle(session, key)
+        place = next(places)
+        if place:
+            park_right_paddle(session, *place)
         left = deadline - time.monotonic()
-        wait = min(RALLY_BREAK_S if key else 2 * RALLY_BREAK_S, max(left, 0))
+        wait = min(RALLY_BREAK_S if place else 2 * RALLY_BREAK_S, max(left, 0))
         if session.wait_shot(lambda s: any(score_bars(s)), wait) is not None:
             return
         check(left > wait, f"no point was scored within {timeout} s")
-        key = "Down" if key == "Up" else "Up"
 
 
 def game_window_at_origin(session, borderless=None):
