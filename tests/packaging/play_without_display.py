@@ -82,7 +82,7 @@ def play(clone, display):
 def keep_recording(demo, first):
     """Keeps a recording that failed its checks beside the test's build
     folder, and names the first frame's commonest colours."""
-    kept = tempfile.mkdtemp(prefix="play_without_display-", dir=os.path.join(os.getcwd()))
+    kept = tempfile.mkdtemp(prefix="play_without_display-", dir=os.getcwd())
     shutil.copytree(demo, kept, dirs_exist_ok=True)
     pixels = [bytes(first.data[i:i + 3]) for i in range(0, len(first.data), 3)]
     common = collections.Counter(pixels).most_common(6)
