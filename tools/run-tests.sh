@@ -135,6 +135,8 @@ cat "$lanes"/{default,sanitizers,windows_releases}.log 2>/dev/null |
   sed -n 's/.*tests passed, \([0-9]*\) tests\? failed out of \([0-9]*\)$/\1 \2/p' |
   awk '{failed += $1; all += $2} END {printf "%d passed, %d failed\n", all - failed, failed}'
 if ((${#failed[@]})); then
+  echo "=== Why they failed"
+  python3 tools/failure_digest.py "$lanes"/{default,sanitizers,windows_releases}.log
   echo "FAILED: ${failed[*]}"
   exit 1
 fi
