@@ -29,7 +29,7 @@ from typing import Callable, NamedTuple
 from zarvo_e2e import (BOTTOM_WALL_ROW, EMULATED, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY,
                        SOUND_FILES, SOUNDS, TOP_WALL_ROW,
                        SPLASH_SECONDS, ScenarioFailure, Session, WineSession, check, check_escape_status, check_log,
-                       court_out_of_sight, group_processes, run_scenario, run_scenario_on, score_bars, shows_court,
+                       court_out_of_sight, group_processes, run_scenario, run_scenario_on, point_shown, shows_court,
                        shows_splash, wait_for_court, wait_until)
 
 
@@ -48,18 +48,22 @@ PARK_WITHIN_S = 10
 def park_right_paddle(session, key, row):
     """Holds Up or Down until the right paddle's centre is above or below
     that row. Not for a fixed time: a busy machine may draw a frame or two a
-    second, and the paddle moves only in frames."""
+    second, and the paddle moves only in frames. Whether a point was seen
+    meanwhile: one scored while parking can be levelled soon after."""
     if key == "Up":
         there = lambda centre: centre < row
     else:
         there = lambda centre: centre > row
     session.hold_key(key)
     try:
-        parked = session.wait_shot(lambda s: (centre := s.grey_run_centre(RIGHT_PADDLE_COLUMN)) is not None
-                                   and there(centre), PARK_WITHIN_S)
+        shot = session.wait_shot(lambda s: point_shown(s) or ((centre := s.grey_run_centre(RIGHT_PADDLE_COLUMN)) is not None
+                                                            and there(centre)), PARK_WITHIN_S)
     finally:
         session.release_key(key)
-    print(f"right paddle {'parked' if parked else f'not parked in {PARK_WITHIN_S} s'} past row {row} with {key}")
+    if shot and point_shown(shot):
+        return True
+    print(f"right paddle {'parked' if shot else f'not parked in {PARK_WITHIN_S} s'} past row {row} with {key}")
+    return False
 
 
 def wait_for_a_point(session, timeout=75):
@@ -76,11 +80,11 @@ def wait_for_a_point(session, timeout=75):
     places = iter(([None] if EMULATED else []) + PARKING_PLACES * 4)
     while True:
         place = next(places)
-        if place:
-            park_right_paddle(session, *place)
+        if place and park_right_paddle(session, *place):
+            return
         left = deadline - time.monotonic()
         wait = min(RALLY_BREAK_S if place else 2 * RALLY_BREAK_S, max(left, 0))
-        if session.wait_shot(lambda s: any(score_bars(s)), wait) is not None:
+        if session.wait_shot(point_shown, wait) is not None:
             return
         check(left > wait, f"no point was scored within {timeout} s")
 

@@ -1092,11 +1092,16 @@ def shows_court(shot):
     return top >= len(columns) - 2 and bottom >= len(columns) - 2
 
 
-def score_bars(shot):
-    """Whether the top bar reaches past the middle and the bottom bar starts
-    before it: after the first point one of them has grown."""
-    return (near(shot.pixel(800, TOP_BAR_ROW), TOP_BAR_BLUE, 6),
-            near(shot.pixel(350, BOTTOM_BAR_ROW), WHITE, 6))
+def point_shown(shot, left=0, top=0):
+    """Whether a score bar reaches past the middle (x 576) of a court whose
+    client area starts at left, top: one side leads, so a point was won and
+    the miss sound started. The top bar grows to the right with the left
+    side's share, the bottom one to the left with the right side's. Each ends
+    at the middle at 0:0 and again whenever the scores are level; a lead of
+    one point in twenty still reaches 8 to 28 pixels past it. (Far past it,
+    as a lone point has it, is soon gone where both sides score.)"""
+    return (shot.count_near(TOP_BAR_BLUE, 8, (left + 584, top + TOP_BAR_ROW - 1, 20, 4)) > 60
+            or shot.count_near(WHITE, 8, (left + 548, top + BOTTOM_BAR_ROW - 2, 20, 4)) > 60)
 
 
 def court_out_of_sight(shot, box=None):

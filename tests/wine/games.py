@@ -16,7 +16,7 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "e2e"))
-from zarvo_e2e import (PARK_S, SKIP_STATUS, TITLE_BLUE, TOP_BAR_BLUE, WALL_BLUE, WHITE, WINE_SEARCH_S,  # noqa: E402
+from zarvo_e2e import (PARK_S, SKIP_STATUS, TITLE_BLUE, WALL_BLUE, WINE_SEARCH_S, point_shown,  # noqa: E402
                        WINE_TRACE_PLAYSOUND, WineSession, check, run_scenario, wait_until)
 from sound_servers import SoundServer, SoundServerUnavailable, requests_for  # noqa: E402
 from sounds import NAMES  # noqa: E402
@@ -34,17 +34,6 @@ def court_shown(session, client):
     """Whether the walls are drawn and the title is gone."""
     shot = session.shot()
     return shot.count_near(WALL_BLUE, 0, client) > 10000 and shot.count_near(TITLE_BLUE, 6, client) < 100
-
-
-def point_scored(session, client):
-    """Whether a score bar has moved past the middle (x 576), so one side
-    leads: a point was won and the miss sound started (bounce sounds come
-    before it). The top bar grows to the right with the left side's share,
-    the bottom one to the left with the right side's."""
-    x, y = client[:2]
-    shot = session.shot()
-    return (shot.count_near(TOP_BAR_BLUE, 8, (x + 584, y + 16, 20, 4)) > 60
-            or shot.count_near(WHITE, 8, (x + 548, y + 844, 20, 4)) > 60)
 
 
 def court_moves(session, client):
@@ -71,7 +60,7 @@ def play_until_a_point(session, client):
     """From the splash to the court and the first point; the game must still
     be drawing afterwards."""
     check(wait_until(lambda: court_shown(session, client), 20), "no court within 20 s")
-    check(wait_until(lambda: point_scored(session, client), 40), "no point scored within 40 s")
+    check(wait_until(lambda: point_shown(session.shot(), *client[:2]), 40), "no point scored within 40 s")
     check(session.running(), "Zarvo.exe ended after the first point")
     check(wait_until(lambda: court_moves(session, client), 5), "nothing moves on the court after the first point")
 
