@@ -26,6 +26,9 @@ from zarvo_e2e import (DESKTOPS, RIGHT_PADDLE_COLUMN, SPLASH_SECONDS, DesktopUna
                        shows_splash, wait_until)
 
 MODE = (1152, 864)  # the display mode fullscreen asks for
+# How long a window manager and the X server may take to carry out a mode
+# switch and the game's fullscreen request, or to put the mode back.
+SETTLE_S = 15
 # From the last answer to the splash on the screen where the X server itself
 # changes the mode: a game that waited for a window manager that is not there
 # would take five seconds and more; beside a busy machine (a build, qemu) it
@@ -222,7 +225,8 @@ def fullscreen(desktop):
         def settled():
             return (session.geometry(window) == expected and session.screen_size() == screen
                     and (not managed or "_NET_WM_STATE_FULLSCREEN" in net_wm_state(session, window)))
-        check(wait_until(settled, 5),
+        # A wait, not a deadline: a loaded root's window manager took over 5 s.
+        check(wait_until(settled, SETTLE_S),
               f"the fullscreen window is at {session.geometry(window)} (x, y, width, height), expected "
               f"{expected}; the screen is {session.screen_size()}, expected {screen}; the window's state is "
               f"{' '.join(net_wm_state(session, window)) or 'empty'}" + (", expected fullscreen" if managed else ""))
@@ -246,7 +250,7 @@ def fullscreen(desktop):
         finally:
             session.release_key("Escape")
         check_escape_status(status)
-        check(wait_until(lambda: session.screen_size() == before, 3),
+        check(wait_until(lambda: session.screen_size() == before, SETTLE_S),
               f"after the game the screen is {session.screen_size()}, expected {before} as before")
 
 
