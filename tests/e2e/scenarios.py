@@ -1166,6 +1166,9 @@ WHOLE_SOUND_GAPS = 0.6
 JUDGED_SOUND_MS = 200
 
 
+MISSES_TRIED = 3
+
+
 def output_device_removed():
     """PulseAudio with two sinks, the game on the default one; the other is
     removed while a miss sounds, as a headset is unplugged or a Bluetooth
@@ -1177,24 +1180,37 @@ def output_device_removed():
     except SoundServerUnavailable as reason:
         raise MachineUnavailable(reason)
     with server_in_use as server, Session("machine-output-device-removed") as session:
-        other = server.pactl("load-module", "module-null-sink", "sink_name=zarvo_headset").strip()
-        check(other, "no second sink could be made")
+        def add_sink():
+            other = server.pactl("load-module", "module-null-sink", "sink_name=zarvo_headset").strip()
+            check(other, "no second sink could be made")
+            return other
+        other = add_sink()
         probe = Probe(session.folder)
         recording = server.record(os.path.join(session.folder, "recording.raw"))
         start_play(session, probe, server.environment())
         stream = server.pactl("list", "short", "sink-inputs").split()[:1]
         check(stream, "the game plays on no sink")
 
-        since = time.monotonic()
+        # A busy machine can see a miss, or carry out pactl, only after the
+        # miss has ended; then the sink goes, comes back, and the next miss
+        # is taken.
+        deadline = time.monotonic() + 60
+        for attempt in range(MISSES_TRIED):
+            since = time.monotonic()
 
-        def misses():
-            check(session.running(), "the game ended during play")
-            return [t for t, name, *_ in probe.requests() if name == "miss" and t > since]
-        miss = (wait_until(misses, 60, interval=0.02) or [None])[-1]
-        check(miss is not None, "no miss within 60 s")
-        server.pactl("unload-module", other)
-        removed = time.monotonic()
-        check(removed < miss + sound_seconds("miss"), "the sink went only after the miss had ended")
+            def misses():
+                check(session.running(), "the game ended during play")
+                return [t for t, name, *_ in probe.requests() if name == "miss" and t > since]
+            miss = (wait_until(misses, max(deadline - since, 1), interval=0.02) or [None])[-1]
+            check(miss is not None, "no miss within 60 s")
+            server.pactl("unload-module", other)
+            removed = time.monotonic()
+            if removed < miss + sound_seconds("miss"):
+                break
+            print(f"the sink went {removed - miss:.2f} s after miss {attempt + 1} began, after its end")
+            other = add_sink()
+        else:
+            raise ScenarioFailure(f"the sink went after the miss had ended {MISSES_TRIED} times")
         wait_requests(session, probe, removed, 4, names=())
         time.sleep(SEARCH_S)  # the last one's time to reach the sink
         recording.stop()
