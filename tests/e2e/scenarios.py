@@ -177,8 +177,8 @@ def windowed_play():
 
         # The splash comes first: it lasts five seconds from the first frame,
         # and the court must not come before that (checked below).
-        splash = session.wait_shot(shows_splash, timeout=3)
-        check(splash is not None, "no splash within 3 s of the last answer")
+        splash = session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS)
+        check(splash is not None, f"no splash within {FIRST_FRAME_SECONDS} s of the window")
         check(not shows_court(splash), "the splash shows the court")
 
         court = wait_for_court(session)
@@ -193,10 +193,11 @@ def windowed_play():
 
         session.end_with_escape()
         # One line a second from the first frame, which comes after the last
-        # answer (the window and pictures take a moment on a loaded machine).
+        # answer (the window and pictures take a moment on a loaded machine, as
+        # long as a first frame may take).
         seconds = time.monotonic() - session.last_answer_time
         lines = session.log_lines()
-        check_log(lines, at_least=int(seconds) - 3, at_most=int(seconds) + 1)
+        check_log(lines, at_least=int(seconds) - FIRST_FRAME_SECONDS, at_most=int(seconds) + 1)
         rates = [int(line.split()[0]) for line in lines]
         check(all(rate > 0 for rate in rates), f"a second without frames: {rates}")
         print("frames per second:", " ".join(str(rate) for rate in rates))
@@ -1162,8 +1163,11 @@ def launcher_disk_full():
 # SDL 3 up to 47 %; a device closed and opened again 57 to 71 %, which the
 # row sees first as a new stream. This catches a stream left silent.
 WHOLE_SOUND_GAPS = 0.6
-# Less of a sound than this, before the next cut it off, is not judged.
-JUDGED_SOUND_MS = 200
+# Less of a sound than this, before the next cut it off, is not judged: a
+# busy machine's gaps are some 200 ms whatever the length (180 of a miss cut
+# after 296 ms, beside two busy loops and a sanitizer build's game), while a
+# device opened again loses more than 500.
+JUDGED_SOUND_MS = 500
 
 
 MISSES_TRIED = 3

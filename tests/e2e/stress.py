@@ -17,7 +17,7 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from probe import Probe
 from scenarios import paddle_at_rest, play_until_a_point, wait_for_a_point
-from zarvo_e2e import (GAME_PRELOAD, RIGHT_PADDLE_COLUMN, SOUNDS, SPLASH_SECONDS, Session, check, check_log,
+from zarvo_e2e import (FIRST_FRAME_SECONDS, GAME_PRELOAD, RIGHT_PADDLE_COLUMN, SOUNDS, SPLASH_SECONDS, Session, check, check_log,
                        shows_court, shows_splash, run_scenario, wait_for_court, wait_until)
 
 WAV_HEADER_BYTES = 44  # RIFF, fmt and data chunk headers of a plain PCM file
@@ -124,7 +124,7 @@ def huge_sound_file():
         session.start_game()
         session.answer_start_questions(fullscreen=False, left=True, right=False)
         session.wait_game_window()
-        check(session.wait_shot(shows_splash, timeout=3) is not None, "no splash")
+        check(session.wait_shot(shows_splash, timeout=FIRST_FRAME_SECONDS) is not None, "no splash")
         # The sounds are read when first played, after the splash.
         read_before = bytes_read(session)
         wait_for_court(session)
