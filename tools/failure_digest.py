@@ -20,7 +20,7 @@ WIDTH = 200
 
 
 def digest(lines):
-    """(test, [telling lines]) for each failed test, in order."""
+    """(test, how it failed, [telling lines]) for each failed test, in order."""
     found = []
     current = None
     for line in lines:
