@@ -11,8 +11,12 @@ import sys
 FAILED = re.compile(r"Test\s+#\d+: (\S+) \.*\s*\*\*\*(Failed|Timeout|Exception.*|Not Run.*)\s")
 NEXT_TEST = re.compile(r"^\s*(\d+/\d+ Test\s+#\d+:|Start\s+\d+:)")
 TELLING = re.compile(r"Failure|Error|error:|FAIL|failed|Timeout|timed out|assert|Expected|Which is|not |never ", re.I)
-# Libraries' warnings on standard error say nothing of the failure.
-WARNING = re.compile(r"warning", re.I)
+# Libraries' warnings on standard error say nothing of the failure, nor do
+# the sound servers' and the message bus's own logs ("N 18:36:26.767 ...",
+# "W: [pulseaudio] ...", "dbus-daemon[12]: ...").
+WARNING = re.compile(r"warning|^\s*[A-Z]:? (\[|\d\d:\d\d:\d\d)|^\s*dbus-daemon\[", re.I)
+# A failure that ends with a colon lists what failed on the lines after it.
+LISTED_LINES = 2
 # A Python traceback's own lines: where, and the source that raised.
 TRACEBACK_SOURCE = ("File ", "~", "^", "check(", "raise ", "---")
 LINES_PER_TEST = 4
@@ -23,6 +27,7 @@ def digest(lines):
     """(test, how it failed, [telling lines]) for each failed test, in order."""
     found = []
     current = None
+    listed = 0
     for line in lines:
         match = FAILED.search(line)
         if match:
@@ -30,9 +35,12 @@ def digest(lines):
             found.append(current)
         elif current and NEXT_TEST.search(line):
             current = None
-        elif (current and TELLING.search(line) and not line.lstrip().startswith(TRACEBACK_SOURCE)
-              and not WARNING.search(line)):
+        elif current and (listed and line.strip() or TELLING.search(line) and not line.lstrip().startswith(TRACEBACK_SOURCE)
+                          and not WARNING.search(line)):
             current[2].append(line.strip()[:WIDTH])
+            listed = LISTED_LINES if line.rstrip().endswith(":") and not listed else max(0, listed - 1)
+            continue
+        listed = 0
     return found
 
 
@@ -46,7 +54,7 @@ def main(paths):
         for test, how, telling in found:
             print(f"  {test} ({how.strip()}):")
             # A release step without lines of its own has its failed tests below.
-            for line in telling[-LINES_PER_TEST:]:
+            for line in telling[-LINES_PER_TEST - LISTED_LINES:]:
                 print(f"      {line}")
 
 

@@ -53,6 +53,10 @@ class Probe:
         return [(int(t) / 1e9, int(device), int(rate), int(channels), int(sample_format), driver)
                 for t, device, rate, channels, sample_format, driver in self._lines("open")]
 
+    def closes(self):
+        """When each SDL_CloseAudioDevice was called."""
+        return [begin for name, begin, *_ in self.calls() if name == "SDL_CloseAudioDevice"]
+
     def queued(self):
         """(time, bytes) of each sound the game queued."""
         return [(int(t) / 1e9, int(size)) for t, size in self._lines("queue")]

@@ -20,7 +20,8 @@
  *                                 CPU time
  *   open TIME DEVICE RATE CHANNELS FORMAT DRIVER
  *                                 SDL_OpenAudioDevice (DEVICE 0: failed) on
- *                                 SDL's audio driver DRIVER
+ *                                 SDL's audio driver DRIVER; its close is a
+ *                                 call line (SDL_CloseAudioDevice)
  *   queue TIME BYTES              SDL_QueueAudio: a sound the game asked for
  *   write TIME BYTES              pa_stream_write or pw_stream_queue_buffer: SDL
  *                                 handing sound to the server (PulseAudio's
@@ -258,6 +259,11 @@ SDL_AudioDeviceID SDL_OpenAudioDevice(const char* name, int capture, const SDL_A
     note("open %lld %u %d %d %d %s\n", (long long)now_ns(), device, spec->freq, spec->channels, spec->format,
          driver_name != NULL ? driver_name : "none");
     return device;
+}
+
+void SDL_CloseAudioDevice(SDL_AudioDeviceID device) {
+    static void (*real)(SDL_AudioDeviceID);
+    TIMED("SDL_CloseAudioDevice", real(device));
 }
 
 /* The first bytes of the sound queued last, to know its start in a write: a

@@ -41,6 +41,12 @@ SEARCH_S = 0.6
 # resampled by the server, score over 0.9; one broken by a gap, less).
 HEARD_SCORE = 0.6
 SAME_PLACE_S = 0.01
+# A busy machine's server can take nothing for over a second: the sounds
+# then come late, or are lost when the game closes the device that took
+# nothing and opens another. SDL writing nothing for this long is such a
+# stall; a close after less is the game's own doing, and the sounds it cut
+# are judged as lost.
+SERVER_STALL_S = 0.5
 
 # PipeWire's own configuration, added to the installed one: the null sink
 # exists before pipewire-pulse opens its socket to clients.
@@ -273,16 +279,22 @@ class Probe(probe.Probe):
     """What the game asked of SDL and what SDL gave the server, as the
     probe preloaded into the game wrote it down."""
 
+    stalled_away = ()
+
     def requests(self):
         """(time, name, ms, latest) of each sound the game asked for: named by
         its length in the device's format, with the milliseconds of it that
         can have been played (what SDL wrote of it to the server before the
         next request cut it off: nothing if its start was never written) and
-        the time by which it must have started to reach the sink."""
+        the time by which it must have started to reach the sink. A sound
+        due while the server stalled counts as never played (ms 0), and its
+        time is kept in stalled_away."""
         opens = [entry for entry in self.opens() if entry[1] != 0]
         queued = self.queued()
         writes = self.writes()
         starts = self.starts()
+        stalls = self.server_stalls(writes)
+        self.stalled_away = []
         named = []
         for i, (t, size) in enumerate(queued):
             device = [entry for entry in opens if entry[0] <= t]
@@ -303,8 +315,25 @@ class Probe(probe.Probe):
             else:
                 ms = min(ms, 1000 * (cut - t))
                 latest = min(latest, cut)
+            heard_by = min(cut, latest + ms / 1000)
+            if any(t < end and heard_by > silent_from for silent_from, end in stalls):
+                ms = 0
+                self.stalled_away.append(t)
             named.append((t, sound_named(size, rate, frame_bytes), ms, latest))
         return named
+
+    def server_stalls(self, writes):
+        """(last write, end) of each time the server took nothing from SDL
+        for SERVER_STALL_S, to its next write or the game's close of the
+        device, whichever came first: what was to play then came late or
+        was lost, and is not judged."""
+        closes = self.closes()
+        stalls = []
+        for (silent_from, _), (next_write, _) in zip(writes, writes[1:]):
+            end = min([next_write] + [closed for closed in closes if silent_from < closed])
+            if end - silent_from >= SERVER_STALL_S:
+                stalls.append((silent_from, end))
+        return stalls
 
 
 def start_play(session, probe, server_env):
