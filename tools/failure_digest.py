@@ -35,10 +35,10 @@ def digest(lines):
             found.append(current)
         elif current and NEXT_TEST.search(line):
             current = None
-        elif current and (listed and line.strip() or TELLING.search(line) and not line.lstrip().startswith(TRACEBACK_SOURCE)
-                          and not WARNING.search(line)):
+        elif current and (listed > 0 and line.strip() or TELLING.search(line) and not WARNING.search(line)
+                          and not line.lstrip().startswith(TRACEBACK_SOURCE)):
             current[2].append(line.strip()[:WIDTH])
-            listed = LISTED_LINES if line.rstrip().endswith(":") and not listed else max(0, listed - 1)
+            listed = LISTED_LINES if line.rstrip().endswith(":") else listed - 1
             continue
         listed = 0
     return found

@@ -84,16 +84,15 @@ def check_heard(recording, requests, probe):
             kept.write("".join(" ".join(map(str, request)) + "\n" for request in requests))
     wrong = []
     for (t, asked, *_), match in zip(requests, found):
-        lost = "due while the server stalled" if t in probe.stalled_away else \
-            "cut off before it could be heard"
-        print(f"  {t:.3f} {asked}: " + (lost if match is None else
+        unjudged = "due while the server stalled" if t in probe.stalled_away else "cut off before it could be heard"
+        print(f"  {t:.3f} {asked}: " + (unjudged if match is None else
                                        "found {} at {:.1f} ms, score {:.3f}, gaps {} ms".format(*match)))
         if match is not None and (match[0] != asked or match[2] < HEARD_SCORE):
             wrong.append(f"{asked} at {t:.3f} s: best match {match[0]} at {match[1]:.0f} ms, score {match[2]:.2f}")
     judged = [match for match in found if match is not None]
-    lost = sum(1 for t, *_ in requests if t in probe.stalled_away)
-    print(f"{len(judged)} sounds judged, {len(found) - len(judged) - lost} cut off by the next before they could be "
-          f"heard, {lost} due while the server stalled")
+    stalled = sum(1 for t, *_ in requests if t in probe.stalled_away)
+    print(f"{len(judged)} sounds judged, {len(found) - len(judged) - stalled} cut off by the next before they could "
+          f"be heard, {stalled} due while the server stalled")
     check(judged, "every sound was cut off before it could be heard")
     check(not wrong, f"{len(wrong)} of {len(judged)} sounds asked for were not heard:\n  " + "\n  ".join(wrong))
     print(f"latency from request to sink: median {statistics.median(m[1] for m in judged):.1f} ms, "
