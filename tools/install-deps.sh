@@ -61,6 +61,9 @@ test_packages=(
   # The other Debian releases the suite tries the game on, and the clones
   # its tests make.
   debootstrap git
+  # The suite builds the same sources in every preset, clone and root:
+  # ccache keeps the compiles it has seen.
+  ccache
   # The sound servers players run, which the sound tests start headless:
   # PipeWire as GNOME and KDE run it, and PulseAudio, with pactl and a D-Bus
   # daemon; the tests record the sink with libpulse-simple. The two servers

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Two builds of the last commit, cloned into two folders of different paths
 # and built one after the other: the program files and the packages must be
-# byte for byte the same. Only the program and the packages are built.
+# byte for byte the same. Only the program and the packages are built, every
+# file compiled here: a compiler cache would run the compiler on paths of its
+# own making, and take objects made in other folders.
 # Usage: reproducible.sh SOURCE_FOLDER [windows|arm64]
 set -euo pipefail
 source=$(realpath "$1")
@@ -19,7 +21,7 @@ fail() {
     exit 1
 }
 
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD_BENCH=OFF
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD_BENCH=OFF -DZARVO_CCACHE=OFF
          -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
 if [[ $platform == windows ]]; then
     options+=(--toolchain cmake/mingw-w64-x86_64.cmake)
