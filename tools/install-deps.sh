@@ -23,8 +23,9 @@ play_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev zlib1g-dev libx11-dev
   # The demo on a virtual display: Xvfb, the question answers (xdotool), the
-  # display check (xdpyinfo) and the pictures (ImageMagick).
-  xvfb xdotool x11-utils imagemagick python3
+  # display check (xdpyinfo), the pictures (ImageMagick) and the screen read
+  # straight from the server (XCB).
+  xvfb xdotool x11-utils imagemagick libxcb1 python3
   # SDL draws its question boxes on X with core fonts in ISO 10646; a bare
   # X server (Xvfb) has only "fixed" in ISO 8859-1, and every box fails.
   xfonts-base

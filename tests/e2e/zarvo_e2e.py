@@ -24,6 +24,8 @@ import sys
 import tempfile
 import time
 
+import x_grab
+
 GAME = os.environ.get("ZARVO", "")
 # Asks for what a window manager's buttons do (window_manager.c).
 WINDOW_MANAGER = os.environ.get("ZARVO_WINDOW_MANAGER", "")
@@ -51,6 +53,11 @@ EMULATED = bool(os.environ.get("ZARVO_EMULATED"))
 SANITIZED = bool(os.environ.get("ZARVO_SANITIZED"))
 # How long the first frame may take once the game window is up.
 FIRST_FRAME_SECONDS = 20 if EMULATED else 8 if SANITIZED else 3
+# From one screenshot to the next while waiting on the screen. Each takes a
+# busy core about 30 ms, beside the game being watched: an emulated game,
+# whose splash frames take 0.2 to 1 s each, is looked at less often, so that
+# the looking leaves it the processor.
+SHOT_INTERVAL_S = 0.1 if EMULATED else 0.02
 # Long enough for a held key to take a paddle from the middle to a wall.
 PARK_S = 1.5
 # By its full name: the game may be given a PATH of its own.
@@ -736,6 +743,11 @@ class Session(Scoped):
         for window in self.windows():
             print("   ", window)
         print("--- vorn.txt:", self.log_lines())
+        if self.display is not None:
+            grabbed = x_grab.grab(self.display, "root", self.desktop_env.get("XAUTHORITY"))
+            if grabbed is not None:
+                shot = Shot(*grabbed)
+                print(f"--- the screen now: splash {shows_splash(shot)}, court {shows_court(shot)}")
         if self.game is not None:
             self.stderr.seek(0)
             print("--- game's standard error:\n" + self.stderr.read()[-3000:])
@@ -949,7 +961,13 @@ class Session(Scoped):
         return window
 
     def shot(self, window="root"):
-        return Shot.of(["import", "-window", window, "-depth", "8", "ppm:-"], env=self.environment())
+        env = self.environment()
+        grabbed = x_grab.grab(env["DISPLAY"], window, env.get("XAUTHORITY"))
+        if grabbed is not None:
+            return Shot(*grabbed)
+        # What the server will not give whole (a window partly off the
+        # screen, say), import crops; it fails where the window is not shown.
+        return Shot.of(["import", "-window", window, "-depth", "8", "ppm:-"], env=env)
 
     def wait_shot(self, predicate, timeout, window="root"):
         """Takes screenshots until one satisfies predicate; returns it, or None."""
@@ -961,7 +979,7 @@ class Session(Scoped):
                 found.append(shot)
                 return True
             return False
-        wait_until(attempt, timeout, interval=0.02)
+        wait_until(attempt, timeout, interval=SHOT_INTERVAL_S)
         return found[0] if found else None
 
     # ---- the game ------------------------------------------------------------
