@@ -24,7 +24,7 @@ namespace {
 
 std::atomic<int> pendingSignal{0};  // the last signal not yet taken
 std::atomic<bool> boxShown{false};
-std::atomic_flag ending = ATOMIC_FLAG_INIT;
+std::atomic<bool> ending{false};
 
 sigset_t EndSignals() {
     sigset_t signals;
@@ -33,6 +33,16 @@ sigset_t EndSignals() {
         sigaddset(&signals, signal);
     }
     return signals;
+}
+
+// Killing a box's own process wakes the main thread, waiting for it inside
+// SDL, before the process ends; SDL 2 then tries its next way of showing the
+// box and forks for zenity, which would outlive the game. A fork once the end
+// has begun waits for the end instead.
+void HoldForkWhileEnding() {
+    while (ending.load()) {
+        pause();
+    }
 }
 
 // A forked process (a box's own, or one about to start another program such
@@ -68,7 +78,7 @@ void KillDescendants(pid_t parent) {
 // Nothing has been changed yet while the questions are asked (no window, no
 // display mode): the program ends as the signal's default action ends it.
 [[noreturn]] void EndWithBoxUp(int signal) {
-    if (!ending.test_and_set()) {
+    if (!ending.exchange(true)) {
         KillDescendants(getpid());
         std::signal(signal, SIG_DFL);
         sigset_t only;
@@ -108,7 +118,7 @@ void CatchEndSignals() {
     if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
         return;
     }
-    pthread_atfork(nullptr, nullptr, UnblockInChild);
+    pthread_atfork(HoldForkWhileEnding, nullptr, UnblockInChild);
     std::thread(TakeSignals, signals).detach();
 }
 

@@ -33,7 +33,12 @@
  * a block at a time (a write in each frame would be part of what is
  * measured); any other line is written at once, after what the buffer holds,
  * so a test can read it while the game runs. The program is not changed: it
- * is seen from outside. */
+ * is seen from outside, but for one thing a test may ask for:
+ *
+ *   ZARVO_PROBE_HOLD_RAISE_MS=N   raise() waits N ms before it passes on, as a
+ *                                 busy machine can hold back the thread that
+ *                                 ends the program, so that whatever the other
+ *                                 threads do in that time is seen every run */
 #define _GNU_SOURCE
 #include <SDL.h>
 #include <dlfcn.h>
@@ -158,6 +163,18 @@ static void* definition(const char* function, const char* library) {
         note("call %s %lld %lld %lld %lld\n", name, (long long)begin, (long long)now_ns(),    \
              (long long)cpu, (long long)clock_ns(CLOCK_THREAD_CPUTIME_ID));                   \
     } while (0)
+
+int raise(int signal_number) {
+    static int (*real)(int);
+    PASS_ON("raise", NULL);
+    const char* hold = getenv("ZARVO_PROBE_HOLD_RAISE_MS");
+    if (hold != NULL) {
+        const long ms = atol(hold);
+        const struct timespec held = {ms / 1000, ms % 1000 * 1000000L};
+        nanosleep(&held, NULL);
+    }
+    return real(signal_number);
+}
 
 int SDL_ShowMessageBox(const SDL_MessageBoxData* data, int* button) {
     static int (*real)(const SDL_MessageBoxData*, int*);
