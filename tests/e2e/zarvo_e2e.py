@@ -898,7 +898,10 @@ class Session(Scoped):
         # mutter tells nothing of its windows, so a key may come before the
         # box has the focus and be lost: it is pressed again while the same
         # zenity runs (the game asks the next question only once it has ended).
-        attempts, wait = (10, 1) if isinstance(box, WaylandBox) and self.desktop == "mutter" else (3, 3)
+        # On X the key goes to the box that has the focus, and a box that took
+        # it may close slowly: a busy machine took over 3 s, and a key pressed
+        # again meanwhile answered the next question.
+        attempts, wait = (10, 1) if isinstance(box, WaylandBox) and self.desktop == "mutter" else (3, 8)
         for _ in range(attempts):
             if isinstance(box, WaylandBox):
                 self.press_on_wayland_box(box, key)
