@@ -28,8 +28,8 @@ from typing import Callable, NamedTuple
 
 import probe as sdl_probe
 
-from zarvo_e2e import (BOTTOM_WALL_ROW, EMULATED, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN, RIGHT_PADDLE_COLUMN, NOBODY,
-                       SOUND_FILES, SOUNDS, TOP_WALL_ROW,
+from zarvo_e2e import (BOTTOM_WALL_ROW, EMULATED, END_SLACK_S, FIRST_FRAME_SECONDS, LEFT_PADDLE_COLUMN,
+                       RIGHT_PADDLE_COLUMN, NOBODY, SOUND_FILES, SOUNDS, TOP_WALL_ROW,
                        SPLASH_SECONDS, ScenarioFailure, Session, WineSession, check, check_escape_status, check_log,
                        court_out_of_sight, group_processes, processes_in_group, run_scenario, run_scenario_on,
                        point_shown, shows_court, shows_splash, wait_for_court, wait_until)
@@ -473,9 +473,10 @@ def narrow_windows():
 
 
 def check_ends_within(session, seconds, what):
-    """The game and everything it started end within seconds; returns the
-    exit status."""
+    """The game and everything it started end within seconds (and a
+    sanitizer build's leak check); returns the exit status."""
     start = time.monotonic()
+    seconds += END_SLACK_S
     status = session.wait_exit(timeout=seconds)
     gone = wait_until(lambda: not group_processes(session), max(0.1, seconds - (time.monotonic() - start)))
     check(gone is not None,

@@ -53,6 +53,12 @@ EMULATED = bool(os.environ.get("ZARVO_EMULATED"))
 SANITIZED = bool(os.environ.get("ZARVO_SANITIZED"))
 # How long the first frame may take once the game window is up.
 FIRST_FRAME_SECONDS = 20 if EMULATED else 8 if SANITIZED else 3
+# What a sanitizer build's end takes beyond the program's own: LeakSanitizer
+# stops every thread and reads the whole heap as the process exits. An ASan
+# game's end took 0.35 s idle and up to 1.65 s beside a compile and a lane of
+# games (the optimised build's 0.16 s either way); a whole run's roots held
+# one past 2 s.
+END_SLACK_S = 4 if SANITIZED else 0
 # From one screenshot to the next while waiting on the screen. Each takes a
 # busy core about 30 ms, beside the game being watched: an emulated game,
 # whose splash frames take 0.2 to 1 s each, is looked at less often, so that
@@ -239,6 +245,25 @@ def processes_in_group(group):
         fields = fields.split()
         if fields[0] != "Z" and int(fields[2]) == group:
             found.append((int(entry), head.split("(", 1)[1]))
+    return found
+
+
+def threads_of(pid):
+    """(name, state, what the kernel has it wait in) of each thread of a
+    process: where a program that does not end is held."""
+    found = []
+    folder = f"/proc/{pid}/task"
+    try:
+        tasks = os.listdir(folder)
+    except OSError:
+        return found
+    for task in tasks:
+        try:
+            with open(f"{folder}/{task}/stat") as stat, open(f"{folder}/{task}/wchan") as wchan:
+                head, fields = stat.read().rsplit(")", 1)
+                found.append((head.split("(", 1)[1], fields.split()[0], wchan.read()))
+        except (OSError, ValueError):
+            continue
     return found
 
 
@@ -748,6 +773,9 @@ class Session(Scoped):
             if grabbed is not None:
                 shot = Shot(*grabbed)
                 print(f"--- the screen now: splash {shows_splash(shot)}, court {shows_court(shot)}")
+        if self.running():
+            print("--- the game's threads (name, state, waiting in):",
+                  [threads_of(pid) for pid, name in processes_in_group(self.game.pid) if name != "timeout"])
         if self.game is not None:
             self.stderr.seek(0)
             print("--- game's standard error:\n" + self.stderr.read()[-3000:])
