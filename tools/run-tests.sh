@@ -119,9 +119,13 @@ windows_then_releases() {
   return $status
 }
 # The release tests need the roots, which have had the optimised build's
-# whole run to be made.
+# whole run to be made. The order in the first lane puts the slowest games
+# beside the lightest load: tsan's (whose rows include timing_bound ones)
+# beside Windows, whose games take turns; arm64's emulated ones after it,
+# before the roots reach their games (an emulated first frame took over its
+# five seconds of splash beside both roots' games); asan's beside the roots.
 finish roots
-lane sanitizers in_turn asan tsan fuzz arm64
+lane sanitizers in_turn tsan arm64 asan fuzz
 lane windows_releases windows_then_releases
 for name in sanitizers windows_releases; do
   finish "$name"
