@@ -149,12 +149,14 @@ def check_left_computer_steers(session, court):
 
 
 def tap_up_on_the_right(session):
-    """Holds Up for a quarter of a second: the right paddle moves up and stops
-    when the key is let go, short of the top wall, where a paddle that ran on
-    would stop too. Motion is scaled by the frame rate of the second before,
-    so a sudden change of load can carry the paddle much further than usual:
-    such a tap is tried again from lower down. Returns the rows before and
-    after the tap."""
+    """Holds Up for a quarter of a second until the right paddle moves up more
+    than ten rows and stops short of the top wall when the key is let go.
+    Motion is scaled by the frame rate of the second before, so a sudden
+    change of load can carry the paddle much further than usual, and a game
+    drawing a few frames a second (a sanitizer build beside the release
+    roots drew 3) may draw none while the key is down: such a tap is tried
+    again, from lower down where it ran on to the top."""
+    taps = []
     for _ in range(6):
         start = paddle_at_rest(session, RIGHT_PADDLE_COLUMN)
         if start < TOP_PADDLE_ROW + 150:
@@ -162,9 +164,10 @@ def tap_up_on_the_right(session):
             continue
         session.hold_key_for("Up", 0.25)
         rest = paddle_at_rest(session, RIGHT_PADDLE_COLUMN)
-        if rest > TOP_PADDLE_ROW + 10:
-            return start, rest
-    raise ScenarioFailure("the right paddle ran on to the top each time Up was let go")
+        taps.append((start, rest))
+        if TOP_PADDLE_ROW + 10 < rest < start - 10:
+            return
+    raise ScenarioFailure(f"no tap of Up moved the right paddle up and let it stop short of the top (rows): {taps}")
 
 
 def windowed_play():
@@ -188,8 +191,7 @@ def windowed_play():
         check(elapsed >= SPLASH_SECONDS - 1, f"the court came {elapsed:.1f} s after the answers, before the splash ended")
 
         check(court.grey_run_centre(RIGHT_PADDLE_COLUMN) is not None, "no right paddle on the court")
-        start, rest = tap_up_on_the_right(session)
-        check(rest < start - 10, f"holding Up moved the right paddle from row {start} to row {rest}")
+        tap_up_on_the_right(session)
 
         check_left_computer_steers(session, court)
 
