@@ -228,17 +228,18 @@ bool PeekNextMessage(Message* message) {
     }
     // The caller's record is written only when a message is taken: a skipped
     // event must leave it as the last message left it, for its wParam becomes
-    // the exit status after Escape. Windows sends activation, size and close
-    // messages to the window procedure without queueing them, so they never
-    // reach the record: handled here likewise, a focus that comes with
-    // Escape cannot make itself the exit status.
+    // the exit status after Escape. Windows sends activation, size, close and
+    // display-change messages to the window procedure without queueing them,
+    // so they never reach the record: handled here likewise, a focus or a
+    // mode change that comes with Escape cannot make itself the exit status.
     SDL_Event event;
     Message translated;
     while (SDL_PollEvent(&event) != 0) {
         if (!Translate(event, &translated)) {
             continue;
         }
-        if (translated.message == kWmActivate || translated.message == kWmSize || translated.message == kWmClose) {
+        if (translated.message == kWmActivate || translated.message == kWmSize || translated.message == kWmClose ||
+            translated.message == kWmDisplayChange) {
             DispatchToWindow(translated);
             continue;
         }

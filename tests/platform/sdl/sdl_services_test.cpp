@@ -382,12 +382,13 @@ TEST_F(SdlMessagePump, SkippedEventsLeaveTheLastTakenMessageAlone) {
     EXPECT_EQ(message.wParam, 0x1Bu);  // Escape's code: the exit status
 }
 
-// Windows sends activation and size messages to the window procedure
-// without queueing them: the last message taken, whose wParam is the exit
-// status after Escape, stays the key.
+// Windows sends activation, size and display-change messages to the window
+// procedure without queueing them: the last message taken, whose wParam is
+// the exit status after Escape, stays the key.
 TEST_F(SdlMessagePump, WindowMessagesGoStraightToTheWindowProcedure) {
     PushKey(SDL_KEYDOWN, SDLK_ESCAPE);
-    for (const Uint8 change : {SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_SIZE_CHANGED}) {
+    for (const Uint8 change :
+         {SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_SIZE_CHANGED, SDL_WINDOWEVENT_DISPLAY_CHANGED}) {
         SDL_Event event{};
         event.window.type = SDL_WINDOWEVENT;
         event.window.event = change;
@@ -399,7 +400,8 @@ TEST_F(SdlMessagePump, WindowMessagesGoStraightToTheWindowProcedure) {
     platform::Message message;
     EXPECT_FALSE(platform::PeekNextMessage(&message));
     const std::vector<std::string> sent{std::to_string(platform::kWmActivate) + ",1",
-                                        std::to_string(platform::kWmSize) + ",0"};
+                                        std::to_string(platform::kWmSize) + ",0",
+                                        std::to_string(platform::kWmDisplayChange) + ",0"};
     EXPECT_EQ(windowProcCalls, sent);
 }
 
