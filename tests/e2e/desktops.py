@@ -22,8 +22,8 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the imports below
 from scenarios import check_ends_within
 from zarvo_e2e import (DESKTOPS, RIGHT_PADDLE_COLUMN, SPLASH_SECONDS, DesktopUnavailable, ScenarioFailure, Session,
-                       check, check_escape_status, check_log, court_out_of_sight, group_processes, run_scenario_on,
-                       shows_splash, wait_until)
+                       check, check_escape_status, check_log, court_out_of_sight, group_processes, read_stat,
+                       run_scenario_on, shows_splash, wait_until)
 
 MODE = (1152, 864)  # the display mode fullscreen asks for
 # How long a window manager and the X server may take to carry out a mode
@@ -134,11 +134,8 @@ def process_name(pid):
 
 
 def process_group(pid):
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            return int(stat.read().rsplit(")", 1)[1].split()[2])
-    except (OSError, IndexError):
-        return None
+    stat = read_stat(f"/proc/{pid}/stat")
+    return None if stat is None else int(stat[1][2])
 
 
 def compositor_pid(session):

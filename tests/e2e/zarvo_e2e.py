@@ -233,18 +233,24 @@ def x_server_pid(display):
     return None
 
 
+def read_stat(path):
+    """A process's or thread's name and the fields after it, from its stat
+    file; None once it has gone."""
+    try:
+        with open(path) as stat:
+            head, fields = stat.read().rsplit(")", 1)
+    except (OSError, ValueError):
+        return None
+    return head.split("(", 1)[1], fields.split()
+
+
 def processes_in_group(group):
     """(pid, name) of the living processes in a process group."""
     found = []
-    for entry in os.listdir("/proc"):
-        try:
-            with open(f"/proc/{entry}/stat") as stat:
-                head, fields = stat.read().rsplit(")", 1)
-        except (OSError, ValueError):
-            continue
-        fields = fields.split()
-        if fields[0] != "Z" and int(fields[2]) == group:
-            found.append((int(entry), head.split("(", 1)[1]))
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        stat = read_stat(f"/proc/{entry}/stat")
+        if stat is not None and stat[1][0] != "Z" and int(stat[1][2]) == group:
+            found.append((int(entry), stat[0]))
     return found
 
 
@@ -258,12 +264,14 @@ def threads_of(pid):
     except OSError:
         return found
     for task in tasks:
+        stat = read_stat(f"{folder}/{task}/stat")
         try:
-            with open(f"{folder}/{task}/stat") as stat, open(f"{folder}/{task}/wchan") as wchan:
-                head, fields = stat.read().rsplit(")", 1)
-                found.append((head.split("(", 1)[1], fields.split()[0], wchan.read()))
-        except (OSError, ValueError):
+            with open(f"{folder}/{task}/wchan") as wchan:
+                waiting_in = wchan.read()
+        except OSError:
             continue
+        if stat is not None:
+            found.append((stat[0], stat[1][0], waiting_in))
     return found
 
 
