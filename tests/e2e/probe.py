@@ -12,9 +12,11 @@ class Probe:
     def __init__(self, folder, name="probe.txt"):
         self.path = os.path.join(folder, name)
 
-    def environment(self, preload=""):
-        """The game's environment to preload the probe beside preload."""
-        return {"ZARVO_PROBE": self.path, "LD_PRELOAD": " ".join(filter(None, (LIBRARY, preload)))}
+    def environment(self, preload="", refresh_rate=None):
+        """The game's environment to preload the probe beside preload; with
+        refresh_rate, its frames paced as a display of that rate would."""
+        paced = {"ZARVO_PROBE_FRAME_RATE": str(refresh_rate)} if refresh_rate else {}
+        return {"ZARVO_PROBE": self.path, "LD_PRELOAD": " ".join(filter(None, (LIBRARY, preload))), **paced}
 
     def _lines(self, kind):
         if not os.path.exists(self.path):

@@ -33,15 +33,21 @@
  * a block at a time (a write in each frame would be part of what is
  * measured); any other line is written at once, after what the buffer holds,
  * so a test can read it while the game runs. The program is not changed: it
- * is seen from outside, but for one thing a test may ask for:
+ * is seen from outside, but for two things a test may ask for:
  *
  *   ZARVO_PROBE_HOLD_RAISE_MS=N   raise() waits N ms before it passes on, as a
  *                                 busy machine can hold back the thread that
  *                                 ends the program, so that whatever the other
- *                                 threads do in that time is seen every run */
+ *                                 threads do in that time is seen every run
+ *   ZARVO_PROBE_FRAME_RATE=N      SDL_GL_SwapWindow returns no sooner than 1/N s
+ *                                 after it last did, as on a display that
+ *                                 waits for its refresh: a game that draws
+ *                                 without pause takes a core, and a row that
+ *                                 does not judge frame times need not pay it */
 #define _GNU_SOURCE
 #include <SDL.h>
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <pthread.h>
@@ -235,6 +241,27 @@ static void note_heap(void) {
     }
 }
 
+/* Waits for the next refresh of a display of ZARVO_PROBE_FRAME_RATE frames a
+ * second, if that is set; a frame later than one refresh waits for none. */
+static void wait_for_refresh(void) {
+    static int64_t period_ns = -1;
+    static int64_t next_ns = 0;
+    if (period_ns < 0) {
+        const char* rate = getenv("ZARVO_PROBE_FRAME_RATE");
+        period_ns = rate != NULL && atol(rate) > 0 ? 1000000000 / atol(rate) : 0;
+    }
+    if (period_ns == 0) {
+        return;
+    }
+    const int64_t now = now_ns();
+    if (now < next_ns) {
+        const struct timespec until = {next_ns / 1000000000, next_ns % 1000000000};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, NULL) == EINTR) {
+        }
+    }
+    next_ns = (now > next_ns ? now : next_ns) + period_ns;
+}
+
 void SDL_GL_SwapWindow(SDL_Window* window) {
     static void (*real)(SDL_Window*);
     PASS_ON("SDL_GL_SwapWindow", NULL);
@@ -242,6 +269,7 @@ void SDL_GL_SwapWindow(SDL_Window* window) {
     const int64_t begin = now_ns();
     const int64_t cpu = clock_ns(CLOCK_THREAD_CPUTIME_ID);
     real(window);
+    wait_for_refresh();
     const int64_t end = now_ns();
     struct rusage usage;
     getrusage(RUSAGE_THREAD, &usage);
