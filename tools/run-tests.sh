@@ -8,9 +8,10 @@
 # found fresh, outside this tree) and brought up to date in the background
 # from the start: that is the network's and the disk's time, not the cores'.
 # The optimised build's tests run first and alone, for some of them hold only
-# at a native, unloaded build's speed (label timing_bound). Then two lanes
-# share the two cores, each building and testing in turn: the sanitizers,
-# the fuzzer and arm64; Windows and the releases. Their tests wait on
+# at a native, unloaded build's speed (label timing_bound); but for its
+# packages' tests, which build and record rather than time. Then two lanes
+# share the two cores, each building and testing in turn: those packages'
+# tests, the sanitizers, the fuzzer and arm64; Windows and the releases. Their tests wait on
 # servers, emulators and start-ups more than they compute, so side by side
 # they take less than one after another. (A third lane beside them left the
 # sanitizer builds' games too slow for their deadlines on two cores.) Each
@@ -50,12 +51,12 @@ build() {  # PRESET
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"
 }
 
-preset() {  # PRESET: build and test it
-  local start=$SECONDS
+preset() {  # PRESET [TEST_PRESET]: build it and run its tests (or TEST_PRESET's)
+  local start=$SECONDS name=${2:-$1}
   [[ $1 == arm64 ]] && register_qemu
-  build "$1" && echo "=== $1: test" && ctest --preset "$1"
+  build "$1" && echo "=== $name: test" && ctest --preset "$name"
   local status=$?
-  took "$1" "$start"
+  took "$name" "$start"
   return $status
 }
 
@@ -94,8 +95,8 @@ finish() {  # LANE: wait for it, then show its log
 
 lane roots release_roots
 
-# Alone: the optimised build and its tests.
-preset default 2>&1 | tee "$lanes/default.log"
+# Alone: the optimised build and its tests but the packages'.
+preset default default-alone 2>&1 | tee "$lanes/default.log"
 ((PIPESTATUS[0] == 0)) || failed+=(default)
 
 in_turn() {  # PRESET...: each built and tested, whether the one before passed or not
@@ -105,10 +106,22 @@ in_turn() {  # PRESET...: each built and tested, whether the one before passed o
   done
   return $status
 }
+# The packages' tests and the release roots' .deb run cpack on the optimised
+# build, one at a time: the first lane takes this lock at its start (-o: what
+# a test leaves running does not hold it).
+cpack_lock=$lanes/cpack.lock
+default_packaging_then() {  # PRESET...: the optimised build's packages' tests, then in_turn PRESET...
+  local start=$SECONDS status=0
+  echo "=== default-packaging: test"
+  flock -o "$cpack_lock" ctest --preset default-packaging || status=1
+  took default-packaging "$start"
+  in_turn "$@" || status=1
+  return $status
+}
 releases() {
   local start=$SECONDS status=0
   echo "=== release: Debian 13 and Debian testing"
-  ctest --preset release || status=1
+  flock -o "$cpack_lock" ctest --preset release || status=1
   took release "$start"
   return $status
 }
@@ -119,13 +132,14 @@ windows_then_releases() {
   return $status
 }
 # The release tests need the roots, which have had the optimised build's
-# whole run to be made. The order in the first lane puts the slowest games
-# beside the lightest load: tsan's (whose rows include timing_bound ones)
-# beside Windows, whose games take turns; arm64's emulated ones after it,
-# before the roots reach their games (an emulated first frame took over its
-# five seconds of splash beside both roots' games); asan's beside the roots.
+# whole run to be made. The first lane starts with the packages' tests (their
+# builds and recordings beside the Windows build and its games, which take
+# turns), as the other lane is the longer by as much. Its order then puts
+# the slowest games beside the lightest load: tsan's (whose rows include
+# timing_bound ones) beside Windows; arm64's emulated ones after it, before
+# the roots reach their sound rows; asan's beside the roots.
 finish roots
-lane sanitizers in_turn tsan arm64 asan fuzz
+lane sanitizers default_packaging_then tsan arm64 asan fuzz
 lane windows_releases windows_then_releases
 for name in sanitizers windows_releases; do
   finish "$name"
