@@ -202,7 +202,7 @@ def stalled(kind):
             try:
                 wait_playing_on(session, seconds=2)
                 asked = time.monotonic()
-                session.end_with_escape(what="with the server stopped")
+                session.end_with_escape(what="with the server stopped: ")
                 took = time.monotonic() - asked
             finally:
                 server.pause(False)
