@@ -11,9 +11,9 @@
 # at a native, unloaded build's speed (label timing_bound); but for its
 # packages' tests, which build and record rather than time. Then two lanes
 # share the two cores, each building and testing in turn: those packages'
-# tests, the sanitizers, the fuzzer and arm64; Windows and the releases. Their tests wait on
-# servers, emulators and start-ups more than they compute, so side by side
-# they take less than one after another. (A third lane beside them left the
+# tests, the sanitizers, the fuzzer and arm64; Windows and the releases.
+# Their tests wait on servers, emulators and start-ups more than they
+# compute, so side by side they take less than one after another. (A third lane beside them left the
 # sanitizer builds' games too slow for their deadlines on two cores.) Each
 # lane's output is kept in build/lanes/LANE.log and shown when the lane ends;
 # the script exits non-zero if anything failed, after every lane has ended.
